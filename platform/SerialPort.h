@@ -18,7 +18,9 @@ class SerialPort {
     virtual ~SerialPort() = default;
 
     // Sets the events WaitCommEvent reports (EV_* bits). A pending WaitCommEvent on another
-    // thread returns at once, with no events, whatever the new mask is.
+    // thread returns at once, with no events, whatever the new mask is; when no wait is pending,
+    // the next one does (once). So a thread that changes the mask to end another's wait cannot
+    // miss it by calling just before that wait begins.
     virtual bool SetCommMask(uint32_t mask) = 0;
 
     // Records the requested queue sizes. Linux keeps its own buffers, so nothing changes.

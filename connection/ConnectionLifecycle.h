@@ -1,0 +1,24 @@
+#pragma once
+
+// Opening a connection's port and closing it again.
+
+#include <string>
+
+#include "connection/LineSettings.h"
+#include "connection/PortConnection.h"
+
+namespace drel {
+
+// Opens `portName` exclusively and makes it a running connection: the overlapped events, the
+// event mask, 4096-byte queues, a purge, the time-outs, the line, `connected`, the receive
+// loop, then DTR. On failure returns false with everything it made released and tells the user
+// where the user must know: " port can not open" when the port cannot be opened, " port
+// settings not accepted" when it refuses the line settings (both after the port name).
+// User-interface thread.
+bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings);
+
+// Closes a connected connection: clears `connected`, ends the receive loop and waits for it,
+// then releases the events and the port. Does nothing when not connected. User-interface thread.
+void CloseConnection(PortConnection& c);
+
+}  // namespace drel

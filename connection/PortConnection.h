@@ -1,0 +1,62 @@
+#pragma once
+
+// The connection of one document to its serial port: the record that the open and close steps,
+// the port reads and writes, the receive loop and the download worker share.
+//
+// Data flow: the receive loop thread waits on the port, reads chunks of at most 80 bytes,
+// hands each to `outputView` and then to the stream watchers, which capture `imageName` and
+// start a download worker on "start download". While `downloading` is 1 the loop only turns
+// the request bytes 0x01 and 0x02 into `headerRequest` and `recordRequest`, which the worker
+// waits on. Every writer (keystrokes on the user-interface thread, the loop's prompt reaction,
+// the worker) goes through WritePort, one write in flight at a time.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "connection/UserInterface.h"
+#include "download/CaptureImageName.h"
+#include "platform/Event.h"
+#include "platform/Overlapped.h"
+#include "platform/SerialService.h"
+#include "terminal/OutputView.h"
+
+namespace drel {
+
+struct PortConnection {
+    // `service` opens the port and makes the events; `ui` shows messages. Both outlive the
+    // connection.
+    PortConnection(platform::SerialService& service, UserInterface& ui)
+        : service(service), ui(ui) {}
+    PortConnection(const PortConnection&) = delete;
+    PortConnection& operator=(const PortConnection&) = delete;
+    // The connection must be closed (CloseConnection) before it is destroyed.
+    ~PortConnection() = default;
+
+    std::string portName;                      // as opened; starts every message about the port
+    std::atomic<OutputView*> outputView{nullptr};  // set by the view last activated
+    std::unique_ptr<platform::SerialPort> port;
+    std::atomic<int> connected{0};
+    std::unique_ptr<platform::Event> headerRequest;  // auto-reset; made by the receive loop
+    std::unique_ptr<platform::Event> recordRequest;  // auto-reset; made by the receive loop
+    std::thread receiveLoop;
+    std::thread downloadWorker;
+    std::atomic<int> downloading{0};
+    std::atomic<int> autoArmed{0};
+    platform::Overlapped writeBlock;
+    platform::Overlapped readBlock;
+    char imageName[kImageNameMaxLength + 1] = {};
+
+    // What the record needs beyond the fields above.
+    platform::SerialService& service;
+    UserInterface& ui;
+    std::unique_ptr<platform::Event> writeBlockEvent;  // manual-reset, behind writeBlock.hEvent
+    std::unique_ptr<platform::Event> readBlockEvent;   // manual-reset, behind readBlock.hEvent
+    std::unique_ptr<platform::Event> receiveLoopEnded;  // manual-reset; set as the loop ends
+    std::mutex writeInFlight;                           // held for the whole of one write
+    std::atomic<bool> readErrorReported{false};         // the read-error box is shown once
+};
+
+}  // namespace drel

@@ -1,0 +1,93 @@
+#include "PortReadWrite.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/CommError.h"
+#include "terminal/DisplayBytes.h"
+
+namespace drel {
+
+namespace {
+
+using platform::GetLastError;
+
+std::string Marker(uint32_t code) { return "<CE-" + std::to_string(code) + ">"; }
+
+// The line errors since the last look, as a marker, or nothing when there were none.
+std::string LineErrorMarker(platform::SerialPort& port) {
+    uint32_t errors = 0;
+    port.ClearCommError(errors, nullptr);
+    return errors != 0 ? Marker(errors) : std::string();
+}
+
+// Sends under the write lock and returns the markers to show; they are shown after the lock is
+// released, because showing waits for the user-interface thread, which may itself be waiting
+// for this lock with a keystroke.
+int WriteLocked(PortConnection& c, const uint8_t* bytes, uint32_t count,
+                std::vector<std::string>& markers) {
+    std::lock_guard lock(c.writeInFlight);
+    if (c.connected == 0) {
+        return 0;
+    }
+    if (c.port->WriteFile(bytes, count, c.writeBlock)) {
+        return 1;
+    }
+    if (GetLastError() != platform::ERROR_IO_PENDING) {
+        markers.push_back(LineErrorMarker(*c.port));
+        return 0;
+    }
+    uint32_t transferred = 0;
+    while (!c.port->GetOverlappedResult(c.writeBlock, transferred, true)) {
+        const uint32_t error = GetLastError();
+        if (error != platform::ERROR_IO_INCOMPLETE) {
+            // A write that ended with an error did not send what it was given.
+            markers.push_back(Marker(error));
+            markers.push_back(LineErrorMarker(*c.port));
+            return 0;
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+int WritePort(PortConnection& c, const uint8_t* bytes, uint32_t count) {
+    if (c.connected == 0) {
+        return 0;
+    }
+    std::vector<std::string> markers;
+    const int sent = WriteLocked(c, bytes, count, markers);
+    for (const std::string& marker : markers) {
+        if (!marker.empty()) {
+            DisplayBytes(c.outputView, reinterpret_cast<const uint8_t*>(marker.data()),
+                         static_cast<int>(marker.size()));
+        }
+    }
+    return sent;
+}
+
+int ReadPort(PortConnection& c, uint8_t* buffer, int maximum, bool* failed) {
+    uint32_t errors = 0;
+    platform::CommStat stat;
+    c.port->ClearCommError(errors, &stat);
+    const uint32_t count = std::min<uint32_t>(static_cast<uint32_t>(std::max(maximum, 0)),
+                                              stat.cbInQue);
+    if (count == 0) {
+        return 0;
+    }
+    uint32_t read = 0;
+    if (c.port->ReadFile(buffer, count, read, c.readBlock)) {
+        return static_cast<int>(read);
+    }
+    if (failed != nullptr) {
+        *failed = true;
+    }
+    if (!c.readErrorReported.exchange(true)) {
+        c.ui.MessageBox(c.portName + " port read error occured");
+    }
+    return 0;
+}
+
+}  // namespace drel

@@ -1,0 +1,29 @@
+#pragma once
+
+// How a connection reaches the user from any of its threads: message boxes, and the wait of the
+// user-interface thread that keeps carrying out what other threads ask of it.
+
+#include <string>
+
+#include "platform/Event.h"
+
+namespace drel {
+
+class UserInterface {
+public:
+    enum class Icon { None, Warning };
+
+    virtual ~UserInterface() = default;
+
+    // Shows a modal message box with an OK button; returns once the user has dismissed it.
+    // `caption` empty means the program's name. Any thread.
+    virtual void MessageBox(const std::string& text, const std::string& caption = {},
+                            Icon icon = Icon::None) = 0;
+
+    // Returns once `done` is signalled, carrying out meanwhile the display requests and message
+    // boxes that other threads send to the user-interface thread, and nothing else.
+    // User-interface thread.
+    virtual void WaitServingRequests(platform::Event& done) = 0;
+};
+
+}  // namespace drel

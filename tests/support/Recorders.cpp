@@ -1,0 +1,58 @@
+#include "support/Recorders.h"
+
+#include "terminal/ShowTextRules.h"
+
+namespace drel::test {
+
+void RecordingView::ShowText(const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        runs_.push_back(text);
+        bytes_ += text.size();
+        ApplyTextEdit(text_, PlanShowText(text_.size(), text));
+    }
+    changed_.notify_all();
+    if (onShow) {
+        onShow(text);
+    }
+}
+
+std::vector<std::string> RecordingView::Runs() const {
+    std::lock_guard lock(mutex_);
+    return runs_;
+}
+
+std::string RecordingView::Text() const {
+    std::lock_guard lock(mutex_);
+    return text_;
+}
+
+bool RecordingView::WaitForBytes(size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return WaitFor(changed_, lock, [&] { return bytes_ >= count; }, timeout);
+}
+
+void RecordingUserInterface::MessageBox(const std::string& text, const std::string& caption,
+                                        Icon icon) {
+    {
+        std::lock_guard lock(mutex_);
+        boxes_.push_back({text, caption, icon});
+    }
+    changed_.notify_all();
+}
+
+void RecordingUserInterface::WaitServingRequests(platform::Event& done) {
+    done.Wait(platform::INFINITE);
+}
+
+std::vector<RecordingUserInterface::Box> RecordingUserInterface::Boxes() const {
+    std::lock_guard lock(mutex_);
+    return boxes_;
+}
+
+bool RecordingUserInterface::WaitForBoxes(size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return WaitFor(changed_, lock, [&] { return boxes_.size() >= count; }, timeout);
+}
+
+}  // namespace drel::test
