@@ -1,0 +1,92 @@
+// The simulated device's behaviour, fed events and bytes directly.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/devsim/SimulatedDevice.h"
+
+namespace {
+
+using drel::devsim::SimulatedDevice;
+
+enum class Event { Start, PurgeLosingOutput, PurgeKeepingOutput, Receive };
+
+struct Step {
+    Event event;
+    std::string bytes;  // for Receive
+};
+
+struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    std::string expected;  // everything the device sends, in order
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const std::string kGreeting =
+    std::string(SimulatedDevice::kBanner) + std::string(SimulatedDevice::kPrompt);
+
+std::string Play(const std::vector<Step>& steps) {
+    SimulatedDevice device;
+    std::string sent;
+    for (const Step& step : steps) {
+        switch (step.event) {
+            case Event::Start:
+                sent += device.Start();
+                break;
+            case Event::PurgeLosingOutput:
+                sent += device.HostPurged(true);
+                break;
+            case Event::PurgeKeepingOutput:
+                sent += device.HostPurged(false);
+                break;
+            case Event::Receive:
+                sent += device.Receive(step.bytes);
+                break;
+        }
+    }
+    return sent;
+}
+
+class SimulatedDeviceTest : public testing::TestWithParam<Case> {};
+
+TEST_P(SimulatedDeviceTest, SendsWhatTheHostShouldSee) {
+    EXPECT_EQ(Play(GetParam().steps), GetParam().expected);
+}
+
+const Case kCases[] = {
+    {"StartGreets", {{Event::Start, ""}}, kGreeting},
+    {"HostOpenGreetsAgain",
+     {{Event::Start, ""}, {Event::PurgeLosingOutput, ""}},
+     kGreeting + kGreeting},
+    {"EchoesBytes", {{Event::Receive, "l x"}}, "l x"},
+    {"AnswersCrWithCrLfAndPrompt", {{Event::Receive, "ab\r"}}, "ab\r\nFW>"},
+    {"HandlesInputSplitAnywhere",
+     {{Event::Receive, "a"},
+      {Event::Receive, "b"},
+      {Event::Receive, "\r"},
+      {Event::Receive, "c\rd"}},
+     "ab\r\nFW>c\r\nFW>d"},
+    {"EchoesLfZeroAndHighBytesUnchanged",
+     {{Event::Receive, std::string("\n\0\xff\x01", 4)}},
+     std::string("\n\0\xff\x01", 4)},
+    {"PurgeOfBothDirectionsInTwoEventsGreetsOnce",
+     {{Event::PurgeLosingOutput, ""}, {Event::PurgeKeepingOutput, ""}},
+     kGreeting},
+    {"PurgeThatLosesTheGreetingGreetsAgain",
+     {{Event::PurgeLosingOutput, ""}, {Event::PurgeLosingOutput, ""}},
+     kGreeting + kGreeting},
+    {"PurgeAfterInputGreetsEvenWhenNothingWasLost",
+     {{Event::Start, ""}, {Event::Receive, "x"}, {Event::PurgeKeepingOutput, ""}},
+     kGreeting + "x" + kGreeting},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SimulatedDeviceTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace
