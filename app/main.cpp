@@ -1,39 +1,28 @@
-// drel: asks for a port and its line settings, opens the port and keeps it open while the
-// window stays up. The terminal itself comes with the connection and its window.
+// drel: asks for a port and its line settings, opens the connection and keeps it open while the
+// window stays up. The terminal windows and the rest of the shell build on this.
 
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <memory>
 
 #include "connection/CPortSettingsDlg.h"
-#include "connection/LineSettings.h"
-#include "framework/DialogConstants.h"
+#include "connection/ConnectionLifecycle.h"
+#include "framework/DialogStyles.h"
 #include "platform/SerialService.h"
 
 namespace {
 
-std::unique_ptr<drel::platform::SerialPort> OpenConfiguredPort(const drel::CPortSettingsDlg& dlg) {
-    using namespace drel::platform;
-    std::unique_ptr<SerialPort> port = SystemSerialService().CreateFileA(dlg.m_strPort);
-    if (!port) {
-        QMessageBox::warning(nullptr, "drel",
-                             QString::fromLocal8Bit(dlg.m_strPort + " port can not open"));
-        return nullptr;
+// Message boxes for the open step, which runs on the user-interface thread.
+class StartupUserInterface : public drel::UserInterface {
+  public:
+    void MessageBox(const std::string& text, const std::string&, Icon) override {
+        QMessageBox::warning(nullptr, "drel", QString::fromLocal8Bit(text));
     }
-    port->SetCommMask(EV_RXCHAR);
-    port->SetupComm(4096, 4096);
-    port->PurgeComm(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
-    port->SetCommTimeouts({MAXDWORD, 0, 1000, 0, 0});
-    if (!drel::ApplyLineSettings(*port, dlg.m_lineSettings)) {
-        QMessageBox::warning(
-            nullptr, "drel", QString::fromLocal8Bit(dlg.m_strPort + " port settings not accepted"));
-        return nullptr;
+    void WaitServingRequests(drel::platform::Event& done) override {
+        done.Wait(drel::platform::INFINITE);
     }
-    port->EscapeCommFunction(SETDTR);
-    return port;
-}
+};
 
 }  // namespace
 
@@ -43,18 +32,21 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("Ovex");
 
     drel::CPortSettingsDlg dlg;
-    if (dlg.DoModal() != drel::framework::IDOK) {
+    if (dlg.DoModal() != drel::IDOK) {
         return 0;
     }
-    std::unique_ptr<drel::platform::SerialPort> port = OpenConfiguredPort(dlg);
-    if (!port) {
+    StartupUserInterface ui;
+    drel::PortConnection connection(drel::platform::SystemSerialService(), ui);
+    if (!drel::OpenConnection(connection, dlg.m_strPort, dlg.m_lineSettings)) {
         return 1;
     }
     QMainWindow window;
     window.setWindowTitle(QString::fromLocal8Bit("drel - " + dlg.m_strTitle));
-    window.setCentralWidget(new QLabel(QString::fromLocal8Bit(dlg.m_strPort + " is open"),
-                                       &window));
+    window.setCentralWidget(
+        new QLabel(QString::fromLocal8Bit(dlg.m_strPort + " is open"), &window));
     window.resize(640, 400);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    drel::CloseConnection(connection);
+    return status;
 }

@@ -1,0 +1,35 @@
+#pragma once
+
+// A combo box of a dialog: a list of strings and, for CBS_DROPDOWN, an edit field that takes
+// any text. Adding strings leaves the edit field and the selection alone, so a text loaded into
+// the field before the list is filled stays as it was.
+
+#include <QComboBox>
+#include <cstdint>
+#include <string>
+
+namespace drel {
+
+class CComboBox : public QComboBox {
+    Q_OBJECT
+
+  public:
+    // `style` holds the template's CBS_* bits. User-interface thread only, as every member.
+    explicit CComboBox(uint32_t style, QWidget* parent = nullptr);
+
+    // Adds `text` (system code page) at the end of the list and returns its index. Never fails.
+    int AddString(const std::string& text);
+
+    // Selects the first entry that begins with `prefix`, ignoring case, and shows it in the
+    // edit field. Returns its index, or -1 with nothing changed when no entry matches or
+    // `prefix` is empty.
+    int SelectString(const std::string& prefix);
+
+    // The text of the edit field (of the selected entry without one), in the system code page.
+    std::string GetWindowText() const;
+
+    // Puts `text` into the edit field; the selection is cleared. No effect without an edit field.
+    void SetWindowText(const std::string& text);
+};
+
+}  // namespace drel

@@ -1,0 +1,25 @@
+#pragma once
+
+// Resource ids: dialog templates and the controls on them.
+
+// Dialog templates.
+#define IDD_PORT_SETTINGS 131
+
+// Controls of the port settings dialog.
+#define IDC_PORT 1000
+#define IDC_BAUD 1001
+#define IDC_STOPBITS_1 1004
+#define IDC_STOPBITS_2 1005
+#define IDC_ECHO_YES 1006
+#define IDC_ECHO_NO 1007
+#define IDC_FLOW_NONE 1008
+#define IDC_FLOW_RTSCTS 1009
+#define IDC_FLOW_XONXOFF 1010
+#define IDC_PARITY_NONE 1011
+#define IDC_PARITY_ODD 1012
+#define IDC_PARITY_EVEN 1013
+#define IDC_DATABITS_7 1021
+#define IDC_DATABITS_8 1022
+
+// The id of controls the code never reaches (labels, group boxes).
+#define IDC_STATIC 65535
