@@ -18,12 +18,22 @@
 
 #include "connection/UserInterface.h"
 #include "download/CaptureImageName.h"
+#include "download/DownloadNameSource.h"
 #include "platform/Event.h"
 #include "platform/Overlapped.h"
 #include "platform/SerialService.h"
 #include "terminal/OutputView.h"
 
 namespace drel {
+
+// How the download worker waits for the device's requests and takes memory for a record. Tests
+// shorten the waits and refuse memory; the program keeps the defaults.
+struct DownloadOptions {
+    uint32_t headerTimeoutMs = 1000;
+    uint32_t recordTimeoutMs = 60000;
+    // Gives a record's data buffer of the given size, or null; null means new(std::nothrow).
+    std::unique_ptr<uint8_t[]> (*allocateRecord)(size_t size) = nullptr;
+};
 
 struct PortConnection {
     // `service` opens the port and makes the events; `ui` shows messages. Both outlive the
@@ -35,7 +45,7 @@ struct PortConnection {
     // The connection must be closed (CloseConnection) before it is destroyed.
     ~PortConnection() = default;
 
-    std::string portName;                      // as opened; starts every message about the port
+    std::string portName;                          // as opened; starts every message about the port
     std::atomic<OutputView*> outputView{nullptr};  // set by the view last activated
     std::unique_ptr<platform::SerialPort> port;
     std::atomic<int> connected{0};
@@ -52,11 +62,13 @@ struct PortConnection {
     // What the record needs beyond the fields above.
     platform::SerialService& service;
     UserInterface& ui;
-    std::unique_ptr<platform::Event> writeBlockEvent;  // manual-reset, behind writeBlock.hEvent
-    std::unique_ptr<platform::Event> readBlockEvent;   // manual-reset, behind readBlock.hEvent
+    std::unique_ptr<platform::Event> writeBlockEvent;   // manual-reset, behind writeBlock.hEvent
+    std::unique_ptr<platform::Event> readBlockEvent;    // manual-reset, behind readBlock.hEvent
     std::unique_ptr<platform::Event> receiveLoopEnded;  // manual-reset; set as the loop ends
     std::mutex writeInFlight;                           // held for the whole of one write
     std::atomic<bool> readErrorReported{false};         // the read-error box is shown once
+    const DownloadNameSource* downloadNames = nullptr;  // the application's; may be none
+    DownloadOptions downloadOptions;                    // set before the port is opened
 };
 
 }  // namespace drel

@@ -13,7 +13,9 @@ namespace {
 
 using platform::GetLastError;
 
-std::string Marker(uint32_t code) { return "<CE-" + std::to_string(code) + ">"; }
+std::string Marker(uint32_t code) {
+    return "<CE-" + std::to_string(code) + ">";
+}
 
 // The line errors since the last look, as a marker, or nothing when there were none.
 std::string LineErrorMarker(platform::SerialPort& port) {
@@ -37,6 +39,11 @@ int WriteLocked(PortConnection& c, const uint8_t* bytes, uint32_t count,
     if (GetLastError() != platform::ERROR_IO_PENDING) {
         markers.push_back(LineErrorMarker(*c.port));
         return 0;
+    }
+    if (c.connected == 0) {
+        // The close began after this write started and may have aborted writes just before it:
+        // abort this one too rather than wait under a hold-off that may never end.
+        c.port->PurgeComm(platform::PURGE_TXABORT);
     }
     uint32_t transferred = 0;
     while (!c.port->GetOverlappedResult(c.writeBlock, transferred, true)) {
@@ -72,8 +79,8 @@ int ReadPort(PortConnection& c, uint8_t* buffer, int maximum, bool* failed) {
     uint32_t errors = 0;
     platform::CommStat stat;
     c.port->ClearCommError(errors, &stat);
-    const uint32_t count = std::min<uint32_t>(static_cast<uint32_t>(std::max(maximum, 0)),
-                                              stat.cbInQue);
+    const uint32_t count =
+        std::min<uint32_t>(static_cast<uint32_t>(std::max(maximum, 0)), stat.cbInQue);
     if (count == 0) {
         return 0;
     }

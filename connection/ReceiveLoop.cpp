@@ -3,6 +3,8 @@
 #include <system_error>
 
 #include "connection/PortReadWrite.h"
+#include "download/AutoDownload.h"
+#include "download/DownloadWorker.h"
 #include "download/MatchStream.h"
 #include "terminal/DisplayBytes.h"
 
@@ -44,11 +46,11 @@ void WatchChunk(PortConnection& c, WatchStates& s, const uint8_t* chunk, int cou
     if (s.capture != kCaptureIdle) {
         CaptureImageName(chunk, count, s.capture, c.imageName, markerEnd);
     }
-    // The download worker and the auto-download prompt reaction are started from here once
-    // they exist; until then their patterns are followed but start nothing.
-    MatchStream(chunk, count, "start download", s.trigger);
-    if (c.autoArmed != 0) {
-        MatchStream(chunk, count, "FW>", s.prompt);
+    if (MatchStream(chunk, count, "start download", s.trigger)) {
+        StartDownloadWorker(c);
+    }
+    if (c.autoArmed != 0 && MatchStream(chunk, count, "FW>", s.prompt)) {
+        ReactToPrompt(c);
     }
 }
 
@@ -110,6 +112,8 @@ int ReceiveLoop(PortConnection& c) {
             break;
         }
     }
+    // The worker waits on the request events: they go only once it has ended.
+    StopDownloadWorker(c);
     c.headerRequest.reset();
     c.recordRequest.reset();
     return 1;

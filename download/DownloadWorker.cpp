@@ -1,0 +1,141 @@
+#include "DownloadWorker.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include "connection/PortReadWrite.h"
+#include "download/BinImageReader.h"
+#include "terminal/DisplayBytes.h"
+
+namespace drel {
+
+namespace {
+
+using platform::WaitResult;
+
+constexpr uint32_t kPieceSize = 4096;
+constexpr int kMarksPerLine = 40;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+void Show(PortConnection& c, const char* mark) {
+    DisplayBytes(c.outputView, reinterpret_cast<const uint8_t*>(mark),
+                 static_cast<int>(std::char_traits<char>::length(mark)));
+}
+
+// Ends the transfer; a message, when given, is shown first and `downloading` cleared only once
+// the user has dismissed it, so request bytes that arrive meanwhile are not taken for text.
+int End(PortConnection& c, int exitCode, const std::string& phrase = {}) {
+    if (!phrase.empty()) {
+        c.ui.MessageBox(c.portName + phrase);
+    }
+    c.downloading = 0;
+    return exitCode;
+}
+
+bool Send(PortConnection& c, const uint8_t* bytes, uint32_t count) {
+    return WritePort(c, bytes, count) != 0;
+}
+
+bool SendInPieces(PortConnection& c, const uint8_t* data, uint32_t length) {
+    for (uint32_t sent = 0; sent < length;) {
+        const uint32_t piece = std::min(kPieceSize, length - sent);
+        if (!Send(c, data + sent, piece)) {
+            return false;
+        }
+        sent += piece;
+    }
+    return true;
+}
+
+// Waits for `request`; false when the close woke the worker (it clears `downloading` first).
+// Sets `timedOut` when no request came in time.
+bool AwaitRequest(PortConnection& c, platform::Event& request, uint32_t timeoutMs, bool& timedOut) {
+    timedOut = request.Wait(timeoutMs) == WaitResult::TimedOut;
+    return !timedOut && c.downloading != 0;
+}
+
+int SendRecords(PortConnection& c, BinImageReader& image) {
+    int progress = 1;
+    for (;;) {
+        bool timedOut = false;
+        if (!AwaitRequest(c, *c.recordRequest, c.downloadOptions.recordTimeoutMs, timedOut)) {
+            return timedOut ? End(c, 0, " Request record 60 seconds time out") : End(c, 0);
+        }
+        ImageRecord record;
+        switch (image.ReadRecord(record)) {
+            case BinImageReader::Status::Incomplete:
+                return End(c, 1, " image file is incomplete");
+            case BinImageReader::Status::NoMemory:
+                return End(c, 0, " can't allocation memory");
+            case BinImageReader::Status::Ok:
+                break;
+        }
+        if (!Send(c, record.header, kRecordHeaderSize)) {
+            return End(c, 0);
+        }
+        if (record.IsEnd()) {
+            return End(c, 1);
+        }
+        if (!SendInPieces(c, record.data.get(), record.length)) {
+            return End(c, 0);
+        }
+        progress = (progress + 1) % kMarksPerLine;
+        Show(c, progress == 0 ? "*\r\n" : "*");
+    }
+}
+
+}  // namespace
+
+int DownloadWorker(PortConnection& c) {
+    c.downloading = 1;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(c.imageName, "rb"));
+    if (!file) {
+        return End(c, 0, std::string(" can not open image file ") + c.imageName);
+    }
+    BinImageReader image(file.get(), c.downloadOptions.allocateRecord);
+    uint8_t head[kImageHeaderSize];
+    if (!image.ReadExact(head, kSignatureSize)) {
+        return End(c, 1, " image file is incomplete");
+    }
+    Send(c, head, kSignatureSize);  // "S" shows even when this write fails
+    Show(c, "S");
+    bool timedOut = false;
+    if (!AwaitRequest(c, *c.headerRequest, c.downloadOptions.headerTimeoutMs, timedOut)) {
+        return timedOut ? End(c, 0, " Request header time out") : End(c, 0);
+    }
+    if (!image.ReadExact(head, kImageHeaderSize)) {
+        return End(c, 1, " image file is incomplete");
+    }
+    Send(c, head, kImageHeaderSize);
+    Show(c, "H");
+    return SendRecords(c, image);
+}
+
+void StartDownloadWorker(PortConnection& c) {
+    if (c.downloadWorker.joinable()) {
+        c.downloadWorker.join();
+    }
+    try {
+        c.downloadWorker = std::thread([&c] { DownloadWorker(c); });
+    } catch (const std::system_error&) {
+        // No thread, no transfer: the device's request goes unanswered and it times out.
+    }
+}
+
+void StopDownloadWorker(PortConnection& c) {
+    if (!c.downloadWorker.joinable()) {
+        return;
+    }
+    c.downloading = 0;
+    c.headerRequest->Set();
+    c.recordRequest->Set();
+    c.port->PurgeComm(platform::PURGE_TXABORT);
+    c.downloadWorker.join();
+}
+
+}  // namespace drel
