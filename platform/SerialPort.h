@@ -40,7 +40,7 @@ class SerialPort {
 
     // Programs the line from `dcb`. Fails, leaving the line as it was, for a state the device
     // cannot take: a baud rate of 0, a byte size other than 5 to 8, 1.5 stop bits, a parity
-    // code above SPACEPARITY.
+    // code above SPACEPARITY, XON/XOFF flow control with XonChar equal to XoffChar.
     virtual bool SetCommState(const Dcb& dcb) = 0;
 
     // SETDTR, CLRDTR, SETRTS, CLRRTS. A port without modem lines (a pseudo-terminal) fails.

@@ -29,7 +29,8 @@ std::string RecordingView::Text() const {
 
 bool RecordingView::WaitForBytes(size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return WaitFor(changed_, lock, [&] { return bytes_ >= count; }, timeout);
+    return WaitFor(
+        changed_, lock, [&] { return bytes_ >= count; }, timeout);
 }
 
 void RecordingUserInterface::MessageBox(const std::string& text, const std::string& caption,
@@ -52,7 +53,8 @@ std::vector<RecordingUserInterface::Box> RecordingUserInterface::Boxes() const {
 
 bool RecordingUserInterface::WaitForBoxes(size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return WaitFor(changed_, lock, [&] { return boxes_.size() >= count; }, timeout);
+    return WaitFor(
+        changed_, lock, [&] { return boxes_.size() >= count; }, timeout);
 }
 
 }  // namespace drel::test

@@ -26,7 +26,7 @@ bool WaitFor(std::condition_variable& changed, std::unique_lock<std::mutex>& loc
 // An output view that keeps every run it is handed, in order, and the text the display rules
 // make of them. `onShow`, when set, runs after each run is recorded (on the showing thread).
 class RecordingView : public OutputView {
-public:
+  public:
     void ShowText(const std::string& text) override;
 
     std::vector<std::string> Runs() const;
@@ -36,7 +36,7 @@ public:
 
     std::function<void(const std::string&)> onShow;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> runs_;
@@ -47,7 +47,7 @@ private:
 // A user interface whose message boxes are answered at once and recorded, and whose wait for
 // another thread is a plain wait: tests show text on the showing thread itself.
 class RecordingUserInterface : public UserInterface {
-public:
+  public:
     struct Box {
         std::string text;
         std::string caption;
@@ -60,7 +60,7 @@ public:
     std::vector<Box> Boxes() const;
     bool WaitForBoxes(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Box> boxes_;

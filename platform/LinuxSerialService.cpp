@@ -1,0 +1,22 @@
+#include "LinuxSerialService.h"
+
+#include "LinuxSerialPort.h"
+#include "PortNames.h"
+
+namespace drel::platform {
+
+std::unique_ptr<SerialPort> LinuxSerialService::CreateFileA(const std::string& portName) {
+    return LinuxSerialPort::Open(ResolvePortName(portName));
+}
+
+std::unique_ptr<Event> LinuxSerialService::CreateEvent(Event::ResetMode mode,
+                                                       bool initiallySignalled) {
+    return std::make_unique<Event>(mode, initiallySignalled);
+}
+
+SerialService& SystemSerialService() {
+    static LinuxSerialService service;
+    return service;
+}
+
+}  // namespace drel::platform

@@ -1,0 +1,20 @@
+#pragma once
+
+// The system's serial service: ports are terminal devices found by PortNames.h, opened as
+// LinuxSerialPort; events are plain Event objects.
+
+#include "SerialService.h"
+
+namespace drel::platform {
+
+class LinuxSerialService final : public SerialService {
+  public:
+    // Resolves `portName` (ResolvePortName) and opens that device exclusively. Null on failure
+    // with the reason in the last error (ENOENT, EACCES, ENOTTY, EBUSY...). Any thread.
+    std::unique_ptr<SerialPort> CreateFileA(const std::string& portName) override;
+
+    // A new event; never null. Any thread.
+    std::unique_ptr<Event> CreateEvent(Event::ResetMode mode, bool initiallySignalled) override;
+};
+
+}  // namespace drel::platform
