@@ -10,7 +10,7 @@
 namespace drel {
 
 class UserInterface {
-public:
+  public:
     enum class Icon { None, Warning };
 
     virtual ~UserInterface() = default;

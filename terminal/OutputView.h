@@ -7,7 +7,7 @@
 namespace drel {
 
 class OutputView {
-public:
+  public:
     virtual ~OutputView() = default;
 
     // Shows `text` at the end of the terminal under the display rules (ShowTextRules.h).

@@ -56,10 +56,15 @@ TEST(ConnectionLifecycleTest, OpenConfiguresThePortInOrderAndCloseReleasesIt) {
     EXPECT_EQ(f.c.connected, 1);
     EXPECT_EQ(f.c.portName, "COM5");
     EXPECT_TRUE(f.device.WaitForCallCount("WaitCommEvent", 1));
-    const std::vector<std::string> expected = {
-        "CreateFileA COM5", "CreateEvent",      "CreateEvent", "SetCommMask 1",
-        "SetupComm 4096 4096", "PurgeComm 15", "SetCommTimeouts 4294967295 0 1000 0 0",
-        "GetCommState 28",  "SetCommState"};
+    const std::vector<std::string> expected = {"CreateFileA COM5",
+                                               "CreateEvent",
+                                               "CreateEvent",
+                                               "SetCommMask 1",
+                                               "SetupComm 4096 4096",
+                                               "PurgeComm 15",
+                                               "SetCommTimeouts 4294967295 0 1000 0 0",
+                                               "GetCommState 28",
+                                               "SetCommState"};
     int last = -1;
     for (const std::string& call : expected) {
         const int at = f.Position(call, last);
@@ -82,13 +87,17 @@ TEST(ConnectionLifecycleTest, EveryFailedOpenReleasesWhatItMade) {
         std::vector<std::string> boxes;
         int closes;
     } cases[] = {
-        {"port cannot be opened", [](auto& d) { d.FailOpen(EBUSY); },
-         {"COM5 port can not open"}, 0},
+        {"port cannot be opened",
+         [](auto& d) { d.FailOpen(EBUSY); },
+         {"COM5 port can not open"},
+         0},
         {"read event cannot be made", [](auto& d) { d.FailCreateEventOnCall(1); }, {}, 1},
         {"write event cannot be made", [](auto& d) { d.FailCreateEventOnCall(2); }, {}, 1},
         // The user pressed OK and is told why nothing opened.
-        {"line settings refused", [](auto& d) { d.RefuseCommState(true); },
-         {"COM5 port settings not accepted"}, 1},
+        {"line settings refused",
+         [](auto& d) { d.RefuseCommState(true); },
+         {"COM5 port settings not accepted"},
+         1},
         {"loop's end event cannot be made", [](auto& d) { d.FailCreateEventOnCall(3); }, {}, 1},
     };
     for (const auto& c : cases) {
