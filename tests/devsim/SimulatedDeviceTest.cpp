@@ -1,4 +1,5 @@
-// The simulated device's behaviour, fed events and bytes directly.
+// The simulated device at its prompt, fed events and bytes directly: greeting, echo, and the
+// start of a load (the loads themselves are in DeviceLoadTest.cpp).
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ std::string Play(const std::vector<Step>& steps) {
                 sent += device.HostPurged(false);
                 break;
             case Event::Receive:
-                sent += device.Receive(step.bytes);
+                sent += device.Receive(step.bytes, SimulatedDevice::Clock::time_point{});
                 break;
         }
     }
@@ -84,6 +85,29 @@ const Case kCases[] = {
     {"PurgeAfterInputGreetsEvenWhenNothingWasLost",
      {{Event::Start, ""}, {Event::Receive, "x"}, {Event::PurgeKeepingOutput, ""}},
      kGreeting + "x" + kGreeting},
+    {"LoadCommandAnnouncesTheNameAsTyped",
+     {{Event::Receive, "l  /a b.bin \r"}},
+     "l  /a b.bin \r\n:F= /a b.bin \r\nstart download\r\n"},
+    {"LoadCommandSplitAnywhere",
+     {{Event::Receive, "l"}, {Event::Receive, " /x"}, {Event::Receive, "\r"}},
+     "l /x\r\n:F=/x\r\nstart download\r\n"},
+    {"BackspaceAndDeleteEditTheLine",
+     {{Event::Receive, "k\bl /xy\x7fz\r"}},
+     "k\bl /xy\x7fz\r\n:F=/xz\r\nstart download\r\n"},
+    {"LineFeedIsNotPartOfTheLine",
+     {{Event::Receive, "\nl /x\r"}},
+     "\nl /x\r\n:F=/x\r\nstart download\r\n"},
+    {"EmptyNameStillLoads", {{Event::Receive, "l \r"}}, "l \r\n:F=\r\nstart download\r\n"},
+    {"OtherCommandsOnlyGetAPrompt",
+     {{Event::Receive, "L /x\rl\r load /x\r"}},
+     "L /x\r\nFW>l\r\nFW> load /x\r\nFW>"},
+    {"NothingIsEchoedDuringALoad",
+     {{Event::Receive, "l /x\r"}, {Event::Receive, "B00"}},
+     "l /x\r\n:F=/x\r\nstart download\r\n"},
+    {"PurgeDuringALoadEndsItBeforeTheGreeting",
+     {{Event::Start, ""}, {Event::Receive, "l /x\r"}, {Event::PurgeKeepingOutput, ""}},
+     kGreeting + "l /x\r\n:F=/x\r\nstart download\r\n" +
+         "load FAILED: host purged the port, waiting for the signature\r\n" + kGreeting},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, SimulatedDeviceTest, testing::ValuesIn(kCases),

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,9 +14,6 @@
 namespace drel::devsim {
 
 namespace {
-
-// One read takes at most this many bytes after the packet's status byte.
-constexpr std::size_t kReadChunk = 4096;
 
 // Written bytes are cut from the front of the queue once they are this many and more than the
 // bytes still waiting, so that a long output does not move its tail on every write.
@@ -105,8 +103,10 @@ void DevicePty::CloseAll() {
     CloseFd(masterFd_);
 }
 
-DevicePty::ReadResult DevicePty::Read(MasterPacket& packet, std::string& error) {
-    readBuffer_.resize(kReadChunk + 1);
+DevicePty::ReadResult DevicePty::Read(MasterPacket& packet, std::string& error,
+                                      std::size_t maxData) {
+    // The packet's status byte comes first.
+    readBuffer_.resize(std::clamp<std::size_t>(maxData, 1, kMaxRead) + 1);
     ssize_t count;
     do {
         count = read(masterFd_, readBuffer_.data(), readBuffer_.size());
@@ -133,10 +133,18 @@ void DevicePty::DiscardQueued() {
 }
 
 bool DevicePty::WriteQueued(std::string& error) {
-    while (queuedBytes() > 0) {
-        const ssize_t count = write(masterFd_, queue_.data() + queueStart_, queuedBytes());
+    std::size_t written = 0;
+    return WriteQueuedUpTo(queuedBytes(), written, error);
+}
+
+bool DevicePty::WriteQueuedUpTo(std::size_t limit, std::size_t& written, std::string& error) {
+    written = 0;
+    while (written < limit && queuedBytes() > 0) {
+        const ssize_t count =
+            write(masterFd_, queue_.data() + queueStart_, std::min(queuedBytes(), limit - written));
         if (count > 0) {
             queueStart_ += static_cast<std::size_t>(count);
+            written += static_cast<std::size_t>(count);
         } else if (count == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
             break;
         } else if (errno != EINTR) {

@@ -26,6 +26,8 @@ namespace drel::devsim {
 class DevicePty {
   public:
     enum class ReadResult { Packet, NothingToRead, Failed };
+    // One read takes at most this many data bytes.
+    static constexpr std::size_t kMaxRead = 4096;
 
     DevicePty() = default;
     DevicePty(const DevicePty&) = delete;
@@ -44,9 +46,10 @@ class DevicePty {
     int masterFd() const { return masterFd_; }
     int hostCloseWatchFd() const { return watchFd_; }
 
-    // Reads one packet from the master into `packet`, whose data stays valid until the next
-    // Read. NothingToRead when the host sent nothing; Failed with the reason in `error`.
-    ReadResult Read(MasterPacket& packet, std::string& error);
+    // Reads one packet of at most `maxData` data bytes (1 to kMaxRead) from the master into
+    // `packet`, whose data stays valid until the next Read; the rest stays on the line.
+    // NothingToRead when the host sent nothing; Failed with the reason in `error`.
+    ReadResult Read(MasterPacket& packet, std::string& error, std::size_t maxData = kMaxRead);
 
     // Appends `bytes` to the queue of bytes to send. Never fails.
     void Queue(std::string_view bytes);
@@ -57,6 +60,8 @@ class DevicePty {
     // Writes queued bytes until the queue is empty or the host takes no more for now. Returns
     // false with the reason in `error` when the master fails.
     bool WriteQueued(std::string& error);
+    // As WriteQueued, writing at most `limit` bytes; `written` tells how many went out.
+    bool WriteQueuedUpTo(std::size_t limit, std::size_t& written, std::string& error);
 
     // Consumes the watch's pending close notices and ends any exclusive mode a host left.
     // Never fails.

@@ -1,0 +1,30 @@
+#pragma once
+
+// The command line of drel-devsim.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "SimulatedDevice.h"
+
+namespace drel::devsim {
+
+struct DevsimOptions {
+    std::string portName;  // empty: publish nothing
+    bool help = false;
+    DeviceOptions device;
+    std::uint32_t paceBaud = 0;  // 0: input is taken as fast as it comes
+    std::size_t maxChunk = 0;    // 0: output goes out as fast as the host takes it
+    std::uint32_t seed = 1;      // for the chunk sizes
+    std::string logPath;         // empty: load results go to stderr
+};
+
+extern const std::string_view kDevsimUsage;
+
+// Fills `options` from the command line. Returns false with the reason in `error` for an
+// unknown option or a missing or unusable value. Any thread.
+bool ParseDevsimOptions(int argc, char** argv, DevsimOptions& options, std::string& error);
+
+}  // namespace drel::devsim

@@ -1,0 +1,41 @@
+#pragma once
+
+// How fast a slow device takes bytes off the line: a token bucket that earns one byte per
+// 1/rate seconds and holds at most 10 ms worth (at least one byte). The device reads only what
+// the bucket allows and leaves the rest on the line, so a host that writes faster finds its
+// writes blocked, as by flow control on a real line. Time is passed in; no I/O. One thread
+// uses an instance.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace drel::devsim {
+
+class InputPacer {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    // A pacer for `bytesPerSecond` (at least 1), full at `start`.
+    InputPacer(std::uint32_t bytesPerSecond, Clock::time_point start);
+
+    // How many bytes may be taken at `now`. `now` never goes back. Never fails.
+    std::size_t Allowance(Clock::time_point now);
+    // `bytes` (at most the last Allowance) were taken. Never fails.
+    void Took(std::size_t bytes);
+    // When the allowance will be at least one byte, as seen at the last Allowance call.
+    Clock::time_point NextByteAt() const;
+
+    std::size_t capacity() const { return capacity_; }
+
+  private:
+    // Credit is counted in billionths of a byte, earned at `rate_` per nanosecond.
+    static constexpr std::uint64_t kUnit = 1'000'000'000;
+
+    std::uint64_t rate_;
+    std::size_t capacity_;
+    std::uint64_t credit_;
+    Clock::time_point last_;
+};
+
+}  // namespace drel::devsim
