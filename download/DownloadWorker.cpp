@@ -75,11 +75,15 @@ int SendRecords(PortConnection& c, BinImageReader& image) {
             case BinImageReader::Status::Ok:
                 break;
         }
+        if (record.IsEnd()) {
+            // Nothing is awaited after the end record, and a device answers it at once with its
+            // prompt: the receive loop must already be watching for that prompt.
+            c.downloading = 0;
+            Send(c, record.header, kRecordHeaderSize);
+            return 1;
+        }
         if (!Send(c, record.header, kRecordHeaderSize)) {
             return End(c, 0);
-        }
-        if (record.IsEnd()) {
-            return End(c, 1);
         }
         if (!SendInPieces(c, record.data.get(), record.length)) {
             return End(c, 0);

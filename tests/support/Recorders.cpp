@@ -35,14 +35,20 @@ bool RecordingView::WaitForBytes(size_t count, std::chrono::milliseconds timeout
 
 void RecordingUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                         Icon icon) {
-    {
-        std::lock_guard lock(mutex_);
-        boxes_.push_back({text, caption, icon});
-    }
+    std::unique_lock lock(mutex_);
+    boxes_.push_back({text, caption, icon});
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return !holdBoxes_; });
+}
+
+void RecordingUserInterface::HoldBoxes(bool hold) {
+    std::lock_guard lock(mutex_);
+    holdBoxes_ = hold;
     changed_.notify_all();
 }
 
 void RecordingUserInterface::WaitServingRequests(platform::Event& done) {
+    HoldBoxes(false);
     done.Wait(platform::INFINITE);
 }
 

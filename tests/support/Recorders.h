@@ -44,8 +44,10 @@ class RecordingView : public OutputView {
     size_t bytes_ = 0;
 };
 
-// A user interface whose message boxes are answered at once and recorded, and whose wait for
-// another thread is a plain wait: tests show text on the showing thread itself.
+// A user interface whose message boxes are recorded and answered at once, or, while held, once
+// released or once a close begins waiting (WaitServingRequests), as the real one dismisses the
+// boxes of a closing connection. Its wait for another thread is a plain wait: tests show text
+// on the showing thread itself.
 class RecordingUserInterface : public UserInterface {
   public:
     struct Box {
@@ -57,6 +59,8 @@ class RecordingUserInterface : public UserInterface {
     void MessageBox(const std::string& text, const std::string& caption, Icon icon) override;
     void WaitServingRequests(platform::Event& done) override;
 
+    void HoldBoxes(bool hold);
+
     std::vector<Box> Boxes() const;
     bool WaitForBoxes(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
@@ -64,6 +68,7 @@ class RecordingUserInterface : public UserInterface {
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Box> boxes_;
+    bool holdBoxes_ = false;
 };
 
 }  // namespace drel::test
