@@ -129,10 +129,10 @@ TEST(ConnectionLifecycleTest, LoopThatCannotMakeItsEventsSaysSoAndTheCloseStillW
 
 // The close releases nothing while the loop is still busy showing a chunk.
 TEST(ConnectionLifecycleTest, CloseReleasesNothingBeforeTheLoopHasEnded) {
-    Fixture f;
     std::promise<void> showing;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
+    Fixture f;  // closes before the promises its loop waits on go away
     f.view.onShow = [&, first = true](const std::string&) mutable {
         if (std::exchange(first, false)) {
             showing.set_value();

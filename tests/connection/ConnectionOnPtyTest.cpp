@@ -44,11 +44,12 @@ struct PtyConnection {
 // Every chunk is shown before the watchers see it: the name in the chunk is captured only after
 // the chunk has been shown.
 TEST(ConnectionOnPtyTest, BurstIsShownInChunksOf80BeforeTheWatchersSeeThem) {
-    PtyConnection p;
+    // Declared before the connection, which must close before what its loop uses goes away.
     std::promise<void> firstShown;
     std::promise<void> burstQueued;
     std::shared_future<void> queued = burstQueued.get_future().share();
     std::vector<std::string> namesWhenShown;
+    PtyConnection p;
     p.view.onShow = [&](const std::string&) {
         namesWhenShown.push_back(p.c.imageName);
         if (namesWhenShown.size() == 1) {
@@ -74,6 +75,7 @@ TEST(ConnectionOnPtyTest, BurstIsShownInChunksOf80BeforeTheWatchersSeeThem) {
     burstQueued.set_value();
 
     ASSERT_TRUE(p.view.WaitForBytes(201));
+    CloseConnection(p.c);  // the loop has ended: what it recorded can be read
     const std::vector<std::string> runs = p.view.Runs();
     ASSERT_EQ(runs.size(), 4u);
     EXPECT_EQ(runs[1], burst.substr(0, 80));

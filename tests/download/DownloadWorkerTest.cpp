@@ -327,5 +327,5 @@ TEST(DownloadWorkerTest, PromptRightAfterTheEndRecordStartsTheSecondLoad) {
     ASSERT_TRUE(t.device.WaitForCallCount("WriteFile", 6));
     const std::vector<uint8_t> last = t.device.Writes().back();
     EXPECT_EQ(std::string(last.begin(), last.end()), "l /fw/second.bin\r");
-    EXPECT_EQ(t.c.autoArmed, 0);
+    EXPECT_TRUE(Transfer::WaitUntil([&] { return t.c.autoArmed == 0; }));
 }
