@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFontMetrics>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,12 +35,16 @@ int Scale(int value, int numerator, int denominator) {
                             (2 * denominator));
 }
 
+// The size of the large icons the desktop shows, and so of an icon control.
+constexpr QSize kIconSize(32, 32);
+
 bool IsArrowKey(int key) {
     return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
 }
 
 Qt::FocusPolicy FocusPolicyFor(const DialogControl& item) {
-    if (item.kind == ControlKind::StaticText || item.kind == ControlKind::GroupBox) {
+    if (item.kind == ControlKind::StaticText || item.kind == ControlKind::GroupBox ||
+        item.kind == ControlKind::Icon) {
         return Qt::NoFocus;
     }
     return (item.style & WS_TABSTOP) != 0 ? Qt::StrongFocus : Qt::ClickFocus;
@@ -233,6 +238,13 @@ QWidget* CDialog::CreateControl(const DialogControl& item, QButtonGroup*& radioG
             auto* edit = new QLineEdit(caption, this);
             edit->setFrame((item.style & WS_BORDER) != 0);
             return edit;
+        }
+        case ControlKind::Icon: {
+            // A static icon keeps the icon's own size, whatever size the template gives it.
+            auto* icon = new QLabel(this);
+            icon->setPixmap(QIcon(caption).pixmap(kIconSize));
+            icon->setFixedSize(kIconSize);
+            return icon;
         }
     }
     return new QWidget(this);

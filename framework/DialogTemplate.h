@@ -20,6 +20,7 @@ enum class ControlKind {
     StaticText,
     RadioButton,
     Edit,
+    Icon,  // shows the image its caption names (a file or Qt resource path) at 32 x 32 pixels
 };
 
 struct DialogControl {

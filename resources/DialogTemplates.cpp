@@ -1,6 +1,7 @@
 #include "resources/DialogTemplates.h"
 
 #include "framework/DialogStyles.h"
+#include "resources/Icons.h"
 #include "resources/resource.h"
 
 namespace drel {
@@ -11,6 +12,8 @@ using enum ControlKind;
 
 constexpr uint32_t kDropDown = CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP;
 constexpr uint32_t kRadio = BS_AUTORADIOBUTTON;
+constexpr uint32_t kModalDialog = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DialogFont kDialogFont = {8, "MS Sans Serif"};
 
 // Template order is Tab order and delimits the radio groups; keep it.
 constexpr DialogControl kPortSettingsControls[] = {
@@ -39,20 +42,61 @@ constexpr DialogControl kPortSettingsControls[] = {
     {IDC_DATABITS_8, RadioButton, kRadio, "8 bits", 28, 78, 60, 12},
 };
 
-constexpr DialogTemplate kPortSettings = {
-    IDD_PORT_SETTINGS,
-    "Open port setting",
-    279,
-    175,
-    {8, "MS Sans Serif"},
-    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
-    kPortSettingsControls,
+constexpr DialogTemplate kPortSettings = {.id = IDD_PORT_SETTINGS,
+                                          .caption = "Open port setting",
+                                          .cx = 279,
+                                          .cy = 175,
+                                          .font = kDialogFont,
+                                          .style = kModalDialog,
+                                          .controls = kPortSettingsControls};
+
+// OK comes first, so it has the focus when the dialog opens and Enter accepts at once.
+constexpr uint32_t kNameEdit = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+constexpr DialogControl kDownloadNamesControls[] = {
+    {IDOK, PushButton, BS_DEFPUSHBUTTON | WS_TABSTOP, "OK", 100, 92, 31, 14},
+    {IDCANCEL, PushButton, BS_PUSHBUTTON | WS_TABSTOP, "Cancel", 136, 92, 31, 14},
+    {IDC_FIRST_FILE_NAME, Edit, kNameEdit, nullptr, 14, 26, 153, 15},
+    {IDC_SECOND_FILE_NAME, Edit, kNameEdit, nullptr, 14, 68, 153, 15},
+    {IDC_STATIC, StaticText, SS_LEFT, "Second download file name:", 14, 55, 115, 10},
+    {IDC_STATIC, StaticText, SS_LEFT, "First time download file name:", 14, 13, 115, 10},
 };
+
+constexpr DialogTemplate kDownloadNames = {.id = IDD_DOWNLOAD_NAMES,
+                                           .caption = "Dialog",
+                                           .cx = 174,
+                                           .cy = 113,
+                                           .font = kDialogFont,
+                                           .style = kModalDialog,
+                                           .controls = kDownloadNamesControls};
+
+constexpr DialogControl kAboutBoxControls[] = {
+    {IDC_STATIC, Icon, 0, kApplicationIconPath, 11, 17, 20, 20},
+    {IDC_STATIC, StaticText, SS_LEFT, "drel Version 1.1", 41, 10, 119, 8},
+    {IDC_STATIC, StaticText, SS_LEFT, "Copyright (C) Ovex", 41, 26, 119, 8},
+    {IDOK, PushButton, BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, "OK", 179, 7, 32, 14},
+    {IDC_STATIC, StaticText, SS_LEFT, "Written at Ovex", 41, 42, 68, 13},
+};
+
+constexpr DialogTemplate kAboutBox = {.id = IDD_ABOUTBOX,
+                                      .caption = "About drel",
+                                      .cx = 218,
+                                      .cy = 68,
+                                      .font = kDialogFont,
+                                      .style = kModalDialog,
+                                      .controls = kAboutBoxControls};
 
 }  // namespace
 
 const DialogTemplate& PortSettingsTemplate() {
     return kPortSettings;
+}
+
+const DialogTemplate& DownloadNamesTemplate() {
+    return kDownloadNames;
+}
+
+const DialogTemplate& AboutBoxTemplate() {
+    return kAboutBox;
 }
 
 }  // namespace drel

@@ -10,4 +10,12 @@ namespace drel {
 // connection.
 const DialogTemplate& PortSettingsTemplate();
 
+// IDD_DOWNLOAD_NAMES: "Dialog", the two download file names, each in an edit field without a
+// length limit of its own.
+const DialogTemplate& DownloadNamesTemplate();
+
+// IDD_ABOUTBOX: "About drel", the application icon, the program's name and version, copyright
+// and author.
+const DialogTemplate& AboutBoxTemplate();
+
 }  // namespace drel

@@ -3,7 +3,9 @@
 // Resource ids: dialog templates and the controls on them.
 
 // Dialog templates.
+#define IDD_ABOUTBOX 100
 #define IDD_PORT_SETTINGS 131
+#define IDD_DOWNLOAD_NAMES 134
 
 // Controls of the port settings dialog.
 #define IDC_PORT 1000
@@ -20,6 +22,10 @@
 #define IDC_PARITY_EVEN 1013
 #define IDC_DATABITS_7 1021
 #define IDC_DATABITS_8 1022
+
+// Controls of the download-names dialog.
+#define IDC_FIRST_FILE_NAME 1023
+#define IDC_SECOND_FILE_NAME 1024
 
 // The id of controls the code never reaches (labels, group boxes).
 #define IDC_STATIC 65535
