@@ -21,7 +21,11 @@ void CaptureImageName(const uint8_t* chunk, int count, uint16_t& state, char* im
             state = kCaptureIdle;
             break;
         }
-        imageName[length++] = static_cast<char>(chunk[i]);
+        // A zero byte cannot be part of a path, and storing it would end the name early in one
+        // chunking and not in another: it is left out, as the terminal leaves it out.
+        if (chunk[i] != 0) {
+            imageName[length++] = static_cast<char>(chunk[i]);
+        }
     }
     imageName[length] = '\0';
 }

@@ -18,7 +18,8 @@ inline constexpr uint16_t kCaptureContinues = 2;   // the name goes on in the ne
 // Copies the announced name from `chunk` into `imageName` (room for kImageNameMaxLength
 // characters and a zero). In state kCaptureMarkerDone the name starts afresh at chunk index
 // `markerEnd`; in kCaptureContinues it is appended to. A carriage return ends the name (not
-// stored), as does a name that has reached the maximum length; the state is then idle. A chunk
+// stored), as does a name that has reached the maximum length; the state is then idle. Zero
+// bytes are left out. A chunk
 // used up first leaves the state at kCaptureContinues. `imageName` is always zero-terminated
 // afterwards. Any thread; touches nothing but its arguments.
 void CaptureImageName(const uint8_t* chunk, int count, uint16_t& state, char* imageName,

@@ -51,6 +51,9 @@ TEST(CaptureImageNameTest, TakesTheNameAfterTheMarker) {
         {{":F=a:F=b\r"}, "a:F=b", {kCaptureIdle}},
         {{":F=a\r:F=b\r"}, "a", {kCaptureIdle}},  // of two markers in one chunk, the first
         {{":F=a", "", "b\r"}, "ab", {kCaptureContinues, kCaptureContinues, kCaptureIdle}},
+        // Zero bytes are left out, however the stream is cut.
+        {{std::string(":F=a\0b\r", 7)}, "ab", {kCaptureIdle}},
+        {{std::string(":F=a\0", 5), "b\r"}, "ab", {kCaptureContinues, kCaptureIdle}},
     };
     for (const auto& c : cases) {
         Capture capture;
