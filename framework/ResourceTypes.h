@@ -53,4 +53,22 @@ struct StringResource {
     std::string_view text;
 };
 
+// One image: a file or Qt resource path (":/icons/drel-32.xpm"). Several images under one id
+// make one icon in several sizes; a toolbar's image strip has the toolbar's id.
+struct ImageResource {
+    int id;
+    std::string_view path;
+};
+
+// Everything the frames build from, handed to the framework once at start-up
+// (AfxSetResources). Each list is searched by id; the spans must outlive the program's windows.
+struct ResourceTable {
+    std::span<const MenuTemplate> menus;
+    std::span<const ToolBarTemplate> toolBars;
+    std::span<const AcceleratorTable> accelerators;
+    std::span<const StringResource> strings;
+    std::span<const ImageResource> icons;
+    std::span<const ImageResource> bitmaps;  // toolbar image strips
+};
+
 }  // namespace drel

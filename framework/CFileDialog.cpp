@@ -1,0 +1,45 @@
+#include "framework/CFileDialog.h"
+
+#include <QFileDialog>
+
+#include "framework/CFrameWnd.h"
+#include "framework/DialogStyles.h"
+
+namespace drel {
+
+namespace {
+
+std::function<int(CFileDialog&)>& Hook() {
+    static std::function<int(CFileDialog&)> hook;
+    return hook;
+}
+
+}  // namespace
+
+CFileDialog::CFileDialog(bool openFileDialog, const std::string& fileName, QWidget* parent)
+    : m_bOpen(openFileDialog), m_strPathName(fileName), m_pParent(parent) {}
+
+int CFileDialog::DoModal() {
+    if (Hook()) {
+        return Hook()(*this);
+    }
+    // The desktop's own dialogs may add an extension of their choosing; Qt's own never does.
+    const auto options = QFileDialog::DontUseNativeDialog;
+    const QString offered = ToQString(m_strPathName);
+    const QString chosen = m_bOpen
+                               ? QFileDialog::getOpenFileName(m_pParent, QObject::tr("Open"),
+                                                              offered, QString(), nullptr, options)
+                               : QFileDialog::getSaveFileName(m_pParent, QObject::tr("Save As"),
+                                                              offered, QString(), nullptr, options);
+    if (chosen.isEmpty()) {
+        return IDCANCEL;
+    }
+    m_strPathName = ToStdString(chosen);
+    return IDOK;
+}
+
+void CFileDialog::SetHook(std::function<int(CFileDialog&)> hook) {
+    Hook() = std::move(hook);
+}
+
+}  // namespace drel

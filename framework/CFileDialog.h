@@ -1,0 +1,39 @@
+#pragma once
+
+// The Open and Save As dialogs: any file, no file type filter and no default extension, so
+// the name the user types is the name used. Tests replace the dialog through SetHook.
+// User-interface thread.
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace drel {
+
+class CFileDialog {
+  public:
+    // An Open dialog when `openFileDialog`, else Save As; `fileName` is the name offered.
+    CFileDialog(bool openFileDialog, const std::string& fileName = {}, QWidget* parent = nullptr);
+
+    // Runs the dialog: IDOK with a chosen file (GetPathName), IDCANCEL otherwise.
+    int DoModal();
+
+    // The chosen file (8-bit, system code page); before DoModal the name offered.
+    const std::string& GetPathName() const { return m_strPathName; }
+    // Sets the answer; for hooks.
+    void SetPathName(const std::string& pathName) { m_strPathName = pathName; }
+
+    bool IsOpenFileDialog() const { return m_bOpen; }
+
+    // Replaces every file dialog by `hook`, which may set the answer (SetPathName) and returns
+    // the result DoModal gives; an empty hook shows real dialogs again. For tests.
+    static void SetHook(std::function<int(CFileDialog&)> hook);
+
+  private:
+    bool m_bOpen;
+    std::string m_strPathName;
+    QWidget* m_pParent;
+};
+
+}  // namespace drel

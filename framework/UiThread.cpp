@@ -1,0 +1,117 @@
+#include "framework/UiThread.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace drel {
+
+namespace {
+
+// One queued call; it lives on the stack of the thread that waits for it.
+struct PendingCall {
+    const std::function<void()>* call;
+    bool done = false;
+};
+
+// The queue of calls waiting for the user-interface thread. `wakePosted` is true while an event
+// that will serve the queue is posted and not yet handled, so a batch of calls costs one event.
+class UiCallQueue {
+  public:
+    static UiCallQueue& Instance() {
+        static UiCallQueue queue;
+        return queue;
+    }
+
+    void CallAndWait(const std::function<void()>& call) {
+        PendingCall pending{&call};
+        std::unique_lock lock(m_mutex);
+        m_calls.push_back(&pending);
+        if (!m_wakePosted) {
+            m_wakePosted = true;
+            PostWake();
+        }
+        m_queued.notify_one();
+        m_served.wait(lock, [&pending] { return pending.done; });
+    }
+
+    // Runs every queued call, including those queued while it runs.
+    void ServeAll() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_wakePosted = false;
+        }
+        while (ServeOne()) {
+        }
+    }
+
+    // Runs the oldest queued call; false when there was none.
+    bool ServeOne() {
+        PendingCall* pending = nullptr;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_calls.empty()) {
+                return false;
+            }
+            pending = m_calls.front();
+            m_calls.pop_front();
+        }
+        (*pending->call)();
+        {
+            std::lock_guard lock(m_mutex);
+            pending->done = true;
+        }
+        m_served.notify_all();
+        return true;
+    }
+
+    // Waits until a call is queued or `timeout` has passed.
+    void WaitForCall(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_mutex);
+        m_queued.wait_for(lock, timeout, [this] { return !m_calls.empty(); });
+    }
+
+  private:
+    void PostWake() {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { Instance().ServeAll(); }, Qt::QueuedConnection);
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_queued;  // a call was queued
+    std::condition_variable m_served;  // a call has run
+    std::deque<PendingCall*> m_calls;
+    bool m_wakePosted = false;
+};
+
+}  // namespace
+
+bool IsUiThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app == nullptr || QThread::currentThread() == app->thread();
+}
+
+void CallOnUiThread(const std::function<void()>& call) {
+    if (IsUiThread()) {
+        call();
+        return;
+    }
+    UiCallQueue::Instance().CallAndWait(call);
+}
+
+void ServeCallsUntil(const std::function<bool()>& done, std::chrono::milliseconds pollInterval) {
+    const bool serve = IsUiThread();
+    UiCallQueue& queue = UiCallQueue::Instance();
+    while (!done()) {
+        if (!serve) {
+            std::this_thread::sleep_for(pollInterval);
+        } else if (!queue.ServeOne()) {
+            queue.WaitForCall(pollInterval);
+        }
+    }
+}
+
+}  // namespace drel

@@ -1,0 +1,99 @@
+// Calls from other threads into the user-interface thread: order, waiting, and serving them
+// while the user-interface thread itself waits for such a thread.
+
+#include "framework/UiThread.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace drel {
+namespace {
+
+TEST(UiThreadTest, TheTestsThreadIsTheUserInterfaceThread) {
+    EXPECT_TRUE(IsUiThread());
+    bool other = true;
+    std::thread([&] { other = IsUiThread(); }).join();
+    EXPECT_FALSE(other);
+}
+
+TEST(UiThreadTest, OnTheUserInterfaceThreadACallRunsAtOnce) {
+    int runs = 0;
+    CallOnUiThread([&] { ++runs; });
+    EXPECT_EQ(runs, 1);
+}
+
+TEST(UiThreadTest, CallsFromSeveralThreadsAllRunInTheirOwnOrder) {
+    constexpr int kThreads = 4;
+    constexpr int kCalls = 2000;
+    std::vector<std::pair<int, int>> ran;  // (thread, call), user-interface thread only
+    std::atomic<int> finished = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kCalls; ++i) {
+                CallOnUiThread([&, t, i] {
+                    EXPECT_TRUE(IsUiThread());
+                    ran.emplace_back(t, i);
+                });
+            }
+            ++finished;
+        });
+    }
+    // Served by the event loop here.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished == kThreads; }, 20000));
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    ASSERT_EQ(ran.size(), size_t{kThreads * kCalls});
+    std::vector<int> next(kThreads, 0);
+    for (const auto& [thread, call] : ran) {
+        EXPECT_EQ(call, next[thread]) << "thread " << thread;
+        next[thread] = call + 1;
+    }
+}
+
+TEST(UiThreadTest, ServeCallsUntilRunsTheCallsOfTheThreadItWaitsFor) {
+    // The worker needs the user-interface thread twice before it can end; a plain join here
+    // would never return.
+    std::atomic<bool> done = false;
+    int steps = 0;
+    std::thread worker([&] {
+        CallOnUiThread([&] { ++steps; });
+        CallOnUiThread([&] { ++steps; });
+        done = true;
+    });
+    ServeCallsUntil([&] { return done.load(); });
+    worker.join();
+    EXPECT_EQ(steps, 2);
+}
+
+TEST(UiThreadTest, ServeCallsUntilRunsNothingButTheQueuedCalls) {
+    bool timerFired = false;
+    QTimer::singleShot(0, [&] { timerFired = true; });
+    std::atomic<bool> done = false;
+    std::thread worker([&] {
+        CallOnUiThread([] {});
+        done = true;
+    });
+    ServeCallsUntil([&] { return done.load(); });
+    worker.join();
+    EXPECT_FALSE(timerFired) << "no general event loop ran";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return timerFired; }));
+}
+
+TEST(UiThreadTest, ServeCallsUntilNoticesAConditionThatNobodySignals) {
+    std::atomic<bool> flag = false;
+    std::thread setter([&] { flag = true; });
+    ServeCallsUntil([&] { return flag.load(); }, std::chrono::milliseconds(1));
+    setter.join();
+    EXPECT_TRUE(flag);
+}
+
+}  // namespace
+}  // namespace drel
