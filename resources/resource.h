@@ -2,6 +2,15 @@
 
 // Resource ids: dialog templates and the controls on them.
 
+// Frames: menu, toolbar, accelerators, icon and strings of the main frame (no terminal open)
+// and of a terminal window.
+#define IDR_MAINFRAME 128
+#define IDR_DRELTYPE 129
+
+// The program's own commands.
+#define ID_DOWNLOAD_FILE_NAME 32771
+#define ID_AUTO_DOWNLOAD 32772
+
 // Dialog templates.
 #define IDD_ABOUTBOX 100
 #define IDD_PORT_SETTINGS 131

@@ -1,0 +1,44 @@
+#include "app/CMainFrame.h"
+
+#include "app/CDrelApp.h"
+#include "app/DownloadNamesSettings.h"
+#include "resources/resource.h"
+
+namespace drel {
+
+namespace {
+
+constexpr int kIndicators[] = {
+    ID_SEPARATOR,  // the message pane
+    ID_INDICATOR_CAPS,
+    ID_INDICATOR_NUM,
+    ID_INDICATOR_SCRL,
+};
+
+}  // namespace
+
+int CMainFrame::OnCreate() {
+    if (CMDIFrameWnd::OnCreate() == -1) {
+        return -1;
+    }
+    if (!m_wndToolBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP, AFX_IDW_TOOLBAR) ||
+        !m_wndToolBar.LoadToolBar(IDR_MAINFRAME) ||
+        !m_wndStatusBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR) ||
+        !m_wndStatusBar.SetIndicators(kIndicators, static_cast<int>(std::size(kIndicators)))) {
+        return -1;
+    }
+    m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY |
+                             CBRS_SIZE_DYNAMIC);
+    m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
+    EnableDocking(CBRS_ALIGN_ANY);
+    DockControlBar(&m_wndToolBar);
+    LoadDownloadNames(DrelApp());
+    return 0;
+}
+
+void CMainFrame::OnClose() {
+    SaveDownloadNames(DrelApp());
+    CMDIFrameWnd::OnClose();
+}
+
+}  // namespace drel

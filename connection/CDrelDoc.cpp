@@ -1,0 +1,54 @@
+#include "connection/CDrelDoc.h"
+
+#include "connection/CPortSettingsDlg.h"
+#include "connection/ConnectionLifecycle.h"
+#include "framework/CEditView.h"
+#include "framework/CWinApp.h"
+#include "platform/SerialService.h"
+
+namespace drel {
+
+CDrelDoc::CDrelDoc() : m_connection(platform::SystemSerialService(), m_ui) {
+    // The application keeps the download file names the connection's prompt reaction sends.
+    m_connection.downloadNames = dynamic_cast<const DownloadNameSource*>(AfxGetApp());
+}
+
+CDrelDoc::~CDrelDoc() {
+    CloseConnection(m_connection);
+}
+
+bool CDrelDoc::OnNewDocument() {
+    m_connection.downloading = 0;
+    m_connection.connected = 0;
+    CPortSettingsDlg dlg;
+    if (dlg.DoModal() != IDOK) {
+        return false;
+    }
+    // A device may answer the open at once (a greeting, a reset on DTR), before the window is
+    // first activated: its view shows text from the start, so none of that is lost.
+    if (auto* view = dynamic_cast<OutputView*>(GetFirstView())) {
+        m_connection.outputView = view;
+    }
+    if (!OpenConnection(m_connection, dlg.m_strPort, dlg.m_lineSettings)) {
+        return false;
+    }
+    SetTitle(dlg.m_strTitle);
+    return CDocument::OnNewDocument();
+}
+
+bool CDrelDoc::CanCloseFrame(CFrameWnd*) {
+    CloseConnection(m_connection);
+    return true;
+}
+
+void CDrelDoc::PreCloseDocument() {
+    CloseConnection(m_connection);
+}
+
+void CDrelDoc::Serialize(CArchive& ar) {
+    if (auto* view = dynamic_cast<CEditView*>(GetFirstView())) {
+        view->SerializeRaw(ar);
+    }
+}
+
+}  // namespace drel
