@@ -21,7 +21,7 @@
 namespace drel::test {
 namespace {
 
-using devsim::ImageSpec;
+using devsim::ImageShape;
 using devsim::test::Clock;
 using devsim::test::Devsim;
 
@@ -59,13 +59,13 @@ class AutoDownloadEndToEndTest : public DrelAppTest {
     // Writes an image of `records` records of `size` bytes; its path.
     std::string WriteImage(const std::string& name, uint32_t records, uint32_t size,
                            uint32_t seed) {
-        ImageSpec spec;
-        spec.recordSizes.assign(records, size);
-        spec.seed = seed;
+        ImageShape shape;
+        shape.recordSizes.assign(records, size);
+        shape.seed = seed;
         const std::string path = TempPath(name);
         std::ofstream out(path, std::ios::binary);
         std::string error;
-        EXPECT_TRUE(devsim::WriteBinImage(spec, out, error)) << error;
+        EXPECT_TRUE(devsim::WriteBinImage(shape, out, error)) << error;
         return path;
     }
 

@@ -14,7 +14,7 @@ namespace {
 using drel::devsim::AddToChecksum;
 using drel::devsim::BinImage;
 using drel::devsim::EncodeRecordHeader;
-using drel::devsim::ImageSpec;
+using drel::devsim::ImageShape;
 using drel::devsim::MakeBinImage;
 using drel::devsim::ParseBinImage;
 
@@ -31,27 +31,27 @@ void PrintTo(const Shape& shape, std::ostream* os) {
 class BinImageRoundTripTest : public testing::TestWithParam<Shape> {};
 
 TEST_P(BinImageRoundTripTest, ParsesBackToTheRecordsAskedFor) {
-    const ImageSpec spec{GetParam().sizes, GetParam().address, 7};
+    const ImageShape shape{GetParam().sizes, GetParam().address, 7};
     std::string error;
-    const std::string bytes = MakeBinImage(spec, error);
+    const std::string bytes = MakeBinImage(shape, error);
     ASSERT_EQ(error, "");
     BinImage image;
     ASSERT_TRUE(ParseBinImage(bytes, image, error)) << error;
 
-    std::uint32_t address = spec.address;
+    std::uint32_t address = shape.address;
     std::uint32_t total = 0;
-    ASSERT_EQ(image.records.size(), spec.recordSizes.size());
+    ASSERT_EQ(image.records.size(), shape.recordSizes.size());
     for (std::size_t i = 0; i < image.records.size(); ++i) {
         SCOPED_TRACE("record " + std::to_string(i + 1));
         const auto& record = image.records[i];
         EXPECT_EQ(record.header.address, address);
-        EXPECT_EQ(record.header.length, spec.recordSizes[i]);
-        EXPECT_EQ(record.data.size(), spec.recordSizes[i]);
+        EXPECT_EQ(record.header.length, shape.recordSizes[i]);
+        EXPECT_EQ(record.data.size(), shape.recordSizes[i]);
         EXPECT_EQ(record.header.checksum, AddToChecksum(0, record.data));
-        address += spec.recordSizes[i];
-        total += spec.recordSizes[i];
+        address += shape.recordSizes[i];
+        total += shape.recordSizes[i];
     }
-    EXPECT_EQ(image.header.start, spec.address);
+    EXPECT_EQ(image.header.start, shape.address);
     EXPECT_EQ(image.header.length, total);
     EXPECT_TRUE(image.hasEndRecord);
     EXPECT_EQ(EncodeRecordHeader(image.endRecord), std::string(12, '\0'));
@@ -70,11 +70,11 @@ INSTANTIATE_TEST_SUITE_P(Shapes, BinImageRoundTripTest, testing::ValuesIn(kShape
 
 TEST(BinImageTest, SameSpecSameImageAndEachSeedOtherData) {
     std::string error;
-    ImageSpec spec{{64, 64}};
-    const std::string first = MakeBinImage(spec, error);
-    EXPECT_EQ(MakeBinImage(spec, error), first);
-    spec.seed = 2;
-    const std::string second = MakeBinImage(spec, error);
+    ImageShape shape{{64, 64}};
+    const std::string first = MakeBinImage(shape, error);
+    EXPECT_EQ(MakeBinImage(shape, error), first);
+    shape.seed = 2;
+    const std::string second = MakeBinImage(shape, error);
     EXPECT_EQ(second.size(), first.size());
     EXPECT_NE(second, first);
 }
@@ -86,13 +86,13 @@ TEST(BinImageTest, ChecksumIsTheUnsigned32BitSumOfTheBytes) {
 }
 
 TEST(BinImageTest, WritesTheFaultsAskedFor) {
-    ImageSpec spec{{10, 20, 30}};
-    spec.badChecksumRecord = 2;
-    spec.imageLength = 61;
-    spec.endRecord = false;
+    ImageShape shape{{10, 20, 30}};
+    shape.badChecksumRecord = 2;
+    shape.imageLength = 61;
+    shape.endRecord = false;
     std::string error;
     BinImage image;
-    ASSERT_TRUE(ParseBinImage(MakeBinImage(spec, error), image, error)) << error;
+    ASSERT_TRUE(ParseBinImage(MakeBinImage(shape, error), image, error)) << error;
     ASSERT_EQ(image.records.size(), 3u);
     EXPECT_EQ(image.records[0].header.checksum, AddToChecksum(0, image.records[0].data));
     EXPECT_EQ(image.records[1].header.checksum, AddToChecksum(0, image.records[1].data) + 1);
@@ -103,7 +103,7 @@ TEST(BinImageTest, WritesTheFaultsAskedFor) {
 
 struct Refusal {
     const char* name;
-    ImageSpec spec;
+    ImageShape shape;
     std::string reason;
 };
 
@@ -115,14 +115,14 @@ class BinImageWriterRefusalTest : public testing::TestWithParam<Refusal> {};
 
 TEST_P(BinImageWriterRefusalTest, WritesNothing) {
     std::string error;
-    EXPECT_EQ(MakeBinImage(GetParam().spec, error), "");
+    EXPECT_EQ(MakeBinImage(GetParam().shape, error), "");
     EXPECT_NE(error.find(GetParam().reason), std::string::npos) << error;
 }
 
-ImageSpec WithBadChecksum(std::uint32_t record) {
-    ImageSpec spec{{1, 2}};
-    spec.badChecksumRecord = record;
-    return spec;
+ImageShape WithBadChecksum(std::uint32_t record) {
+    ImageShape shape{{1, 2}};
+    shape.badChecksumRecord = record;
+    return shape;
 }
 
 const Refusal kRefusals[] = {
@@ -155,7 +155,7 @@ class BinImageParseRefusalTest : public testing::TestWithParam<Damage> {};
 // The good image: signature (7), header (8), record 1 header (12) and 5 data bytes, end (12).
 TEST_P(BinImageParseRefusalTest, SaysWhereTheImageIsBroken) {
     std::string error;
-    const std::string good = MakeBinImage(ImageSpec{{5}}, error);
+    const std::string good = MakeBinImage(ImageShape{{5}}, error);
     ASSERT_EQ(good.size(), 44u);
     BinImage image;
     EXPECT_FALSE(ParseBinImage(good.substr(0, GetParam().keep) + GetParam().append, image, error));
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, BinImageParseRefusalTest, testing::ValuesIn(kDam
 
 TEST(BinImageTest, AnImageThatStopsAfterACompleteRecordParsesWithoutEndRecord) {
     std::string error;
-    const std::string good = MakeBinImage(ImageSpec{{5}}, error);
+    const std::string good = MakeBinImage(ImageShape{{5}}, error);
     BinImage image;
     ASSERT_TRUE(ParseBinImage(good.substr(0, 32), image, error)) << error;
     EXPECT_EQ(image.records.size(), 1u);

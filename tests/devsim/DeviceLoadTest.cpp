@@ -19,7 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using drel::devsim::DecodeRecordHeader;
 using drel::devsim::DeviceOptions;
-using drel::devsim::ImageSpec;
+using drel::devsim::ImageShape;
 using drel::devsim::kRecordHeaderSize;
 using drel::devsim::MakeBinImage;
 using drel::devsim::SimulatedDevice;
@@ -123,7 +123,7 @@ enum class Damage { None, Signature, EndRecordLength };
 
 struct LoadCase {
     const char* name;
-    ImageSpec spec;
+    ImageShape shape;
     Damage damage;
     DeviceOptions options;
     std::string result;
@@ -136,7 +136,7 @@ void PrintTo(const LoadCase& c, std::ostream* os) {
 
 std::string MakeImage(const LoadCase& c) {
     std::string error;
-    std::string image = MakeBinImage(c.spec, error);
+    std::string image = MakeBinImage(c.shape, error);
     EXPECT_EQ(error, "");
     if (c.damage == Damage::Signature) {
         image[5] = 'E';
@@ -160,17 +160,17 @@ TEST_P(DeviceLoadTest, ServesTheHandshakeAndReportsOneResultLine) {
     }
 }
 
-ImageSpec Sizes(std::vector<std::uint32_t> sizes) {
-    return ImageSpec{std::move(sizes)};
+ImageShape Sizes(std::vector<std::uint32_t> sizes) {
+    return ImageShape{std::move(sizes)};
 }
 
-ImageSpec WithFault(std::vector<std::uint32_t> sizes, std::optional<std::uint32_t> badChecksum,
-                    std::optional<std::uint32_t> imageLength, bool endRecord) {
-    ImageSpec spec{std::move(sizes)};
-    spec.badChecksumRecord = badChecksum;
-    spec.imageLength = imageLength;
-    spec.endRecord = endRecord;
-    return spec;
+ImageShape WithFault(std::vector<std::uint32_t> sizes, std::optional<std::uint32_t> badChecksum,
+                     std::optional<std::uint32_t> imageLength, bool endRecord) {
+    ImageShape shape{std::move(sizes)};
+    shape.badChecksumRecord = badChecksum;
+    shape.imageLength = imageLength;
+    shape.endRecord = endRecord;
+    return shape;
 }
 
 DeviceOptions NoHeaderRequest() {

@@ -24,11 +24,11 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 std::string Image(std::vector<uint32_t> sizes, bool endRecord = true) {
-    devsim::ImageSpec spec;
-    spec.recordSizes = std::move(sizes);
-    spec.endRecord = endRecord;
+    devsim::ImageShape shape;
+    shape.recordSizes = std::move(sizes);
+    shape.endRecord = endRecord;
     std::string error;
-    std::string image = devsim::MakeBinImage(spec, error);
+    std::string image = devsim::MakeBinImage(shape, error);
     EXPECT_TRUE(error.empty()) << error;
     return image;
 }

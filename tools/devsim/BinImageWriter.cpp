@@ -17,29 +17,29 @@ bool Fail(std::string& error, const std::string& reason) {
     return false;
 }
 
-bool CheckSpec(const ImageSpec& spec, std::string& error) {
-    if (spec.address == 0) {
+bool CheckSpec(const ImageShape& shape, std::string& error) {
+    if (shape.address == 0) {
         return Fail(error, "the image cannot start at address 0: that address marks the end");
     }
     // Every record must start below 4 GiB (a start that wraps to 0 would read as the end
     // record) and end at 4 GiB at the most.
-    std::uint64_t start = spec.address;
-    for (std::uint32_t size : spec.recordSizes) {
+    std::uint64_t start = shape.address;
+    for (std::uint32_t size : shape.recordSizes) {
         if (start >= kAddressSpace || start + size > kAddressSpace) {
             return Fail(error, "the records do not fit between the start address and 4 GiB");
         }
         start += size;
     }
-    if (spec.badChecksumRecord &&
-        (*spec.badChecksumRecord == 0 || *spec.badChecksumRecord > spec.recordSizes.size())) {
-        return Fail(error, "there is no record " + std::to_string(*spec.badChecksumRecord) +
+    if (shape.badChecksumRecord &&
+        (*shape.badChecksumRecord == 0 || *shape.badChecksumRecord > shape.recordSizes.size())) {
+        return Fail(error, "there is no record " + std::to_string(*shape.badChecksumRecord) +
                                " to give a bad checksum");
     }
     return true;
 }
 
 // The data of one record: bytes from a generator that every image seeds afresh, so the same
-// spec always gives the same image.
+// shape always gives the same image.
 std::string RecordData(std::mt19937& generator, std::uint32_t size) {
     std::string data(size, '\0');
     for (std::size_t i = 0; i < data.size(); i += 4) {
@@ -53,41 +53,41 @@ std::string RecordData(std::mt19937& generator, std::uint32_t size) {
 
 }  // namespace
 
-std::uint64_t DataBytes(const ImageSpec& spec) {
+std::uint64_t DataBytes(const ImageShape& shape) {
     std::uint64_t total = 0;
-    for (std::uint32_t size : spec.recordSizes) {
+    for (std::uint32_t size : shape.recordSizes) {
         total += size;
     }
     return total;
 }
 
-bool WriteBinImage(const ImageSpec& spec, std::ostream& out, std::string& error) {
-    if (!CheckSpec(spec, error)) {
+bool WriteBinImage(const ImageShape& shape, std::ostream& out, std::string& error) {
+    if (!CheckSpec(shape, error)) {
         return false;
     }
-    const auto trueLength = static_cast<std::uint32_t>(DataBytes(spec));
+    const auto trueLength = static_cast<std::uint32_t>(DataBytes(shape));
     out << kBinSignature
-        << EncodeImageHeader({spec.address, spec.imageLength.value_or(trueLength)});
-    std::mt19937 generator(spec.seed);
-    std::uint32_t address = spec.address;
-    for (std::size_t i = 0; i < spec.recordSizes.size() && out; ++i) {
-        const std::string data = RecordData(generator, spec.recordSizes[i]);
-        RecordHeader header{address, spec.recordSizes[i], AddToChecksum(0, data)};
-        if (spec.badChecksumRecord == i + 1) {
+        << EncodeImageHeader({shape.address, shape.imageLength.value_or(trueLength)});
+    std::mt19937 generator(shape.seed);
+    std::uint32_t address = shape.address;
+    for (std::size_t i = 0; i < shape.recordSizes.size() && out; ++i) {
+        const std::string data = RecordData(generator, shape.recordSizes[i]);
+        RecordHeader header{address, shape.recordSizes[i], AddToChecksum(0, data)};
+        if (shape.badChecksumRecord == i + 1) {
             header.checksum += 1;
         }
         out << EncodeRecordHeader(header) << data;
-        address += spec.recordSizes[i];
+        address += shape.recordSizes[i];
     }
-    if (spec.endRecord) {
+    if (shape.endRecord) {
         out << EncodeRecordHeader({});
     }
     return out.flush() ? true : Fail(error, "writing the image failed");
 }
 
-std::string MakeBinImage(const ImageSpec& spec, std::string& error) {
+std::string MakeBinImage(const ImageShape& shape, std::string& error) {
     std::ostringstream out;
-    return WriteBinImage(spec, out, error) ? std::move(out).str() : std::string();
+    return WriteBinImage(shape, out, error) ? std::move(out).str() : std::string();
 }
 
 }  // namespace drel::devsim

@@ -13,7 +13,7 @@
 
 namespace drel::devsim {
 
-struct ImageSpec {
+struct ImageShape {
     // One data record per entry, of that many data bytes. Records lie one after another in
     // memory from `address` on, and the image header's start is `address`.
     std::vector<std::uint32_t> recordSizes;
@@ -26,17 +26,17 @@ struct ImageSpec {
     bool endRecord = true;                             // false: the image stops after its records
 };
 
-// The total data bytes of `spec`'s records. Never fails.
-std::uint64_t DataBytes(const ImageSpec& spec);
+// The total data bytes of `shape`'s records. Never fails.
+std::uint64_t DataBytes(const ImageShape& shape);
 
-// Writes the image that `spec` describes to `out`. Returns false with the reason in `error`,
+// Writes the image that `shape` describes to `out`. Returns false with the reason in `error`,
 // writing nothing, when the address is 0 or the records would reach past the end of the
 // 32-bit address space (a record at address 0 would read as the end record), or when
 // `badChecksumRecord` names no record; false with the reason when `out` fails (part of the
 // image may then have been written). Any thread.
-bool WriteBinImage(const ImageSpec& spec, std::ostream& out, std::string& error);
+bool WriteBinImage(const ImageShape& shape, std::ostream& out, std::string& error);
 
 // The image as a string, or the empty string with the reason in `error`, as WriteBinImage.
-std::string MakeBinImage(const ImageSpec& spec, std::string& error);
+std::string MakeBinImage(const ImageShape& shape, std::string& error);
 
 }  // namespace drel::devsim

@@ -16,7 +16,7 @@
 
 namespace {
 
-using drel::devsim::ImageSpec;
+using drel::devsim::ImageShape;
 
 constexpr std::string_view kUsage =
     "usage: drel-mkimage OUT --records N --size BYTES [option...]\n"
@@ -41,7 +41,7 @@ struct Options {
     std::optional<std::uint32_t> address;
     std::optional<std::uint32_t> seed;
     bool sizesGiven = false;
-    ImageSpec spec;
+    ImageShape shape;
     bool help = false;
 };
 
@@ -60,15 +60,15 @@ std::optional<std::uint32_t> ParseWord(std::string_view text) {
     return value;
 }
 
-bool ParseSizes(std::string_view list, ImageSpec& spec) {
-    spec.recordSizes.clear();
+bool ParseSizes(std::string_view list, ImageShape& shape) {
+    shape.recordSizes.clear();
     for (;;) {
         const std::size_t comma = list.find(',');
         const std::optional<std::uint32_t> size = ParseWord(list.substr(0, comma));
         if (!size) {
             return false;
         }
-        spec.recordSizes.push_back(*size);
+        shape.recordSizes.push_back(*size);
         if (comma == std::string_view::npos) {
             return true;
         }
@@ -91,10 +91,10 @@ std::optional<std::uint32_t>* NumberOption(std::string_view arg, Options& option
         return &options.seed;
     }
     if (arg == "--bad-checksum") {
-        return &options.spec.badChecksumRecord;
+        return &options.shape.badChecksumRecord;
     }
     if (arg == "--image-length") {
-        return &options.spec.imageLength;
+        return &options.shape.imageLength;
     }
     return nullptr;
 }
@@ -103,7 +103,7 @@ std::optional<std::uint32_t>* NumberOption(std::string_view arg, Options& option
 bool TakeValue(std::string_view arg, std::string_view value, Options& options, std::string& error) {
     if (arg == "--sizes") {
         options.sizesGiven = true;
-        if (!ParseSizes(value, options.spec)) {
+        if (!ParseSizes(value, options.shape)) {
             error =
                 "--sizes needs whole numbers separated by commas, not '" + std::string(value) + "'";
             return false;
@@ -124,11 +124,11 @@ bool TakeValue(std::string_view arg, std::string_view value, Options& options, s
     return true;
 }
 
-// Completes the spec: the record sizes from --records and --size, or from --sizes, and the
+// Completes the shape: the record sizes from --records and --size, or from --sizes, and the
 // address and seed when given. False with the reason in `error`.
 bool SettleSpec(Options& options, std::string& error) {
-    options.spec.address = options.address.value_or(options.spec.address);
-    options.spec.seed = options.seed.value_or(options.spec.seed);
+    options.shape.address = options.address.value_or(options.shape.address);
+    options.shape.seed = options.seed.value_or(options.shape.seed);
     if (options.sizesGiven) {
         if (options.records || options.size) {
             error = "give either --sizes or --records with --size, not both";
@@ -140,7 +140,7 @@ bool SettleSpec(Options& options, std::string& error) {
         error = "say how many records of what size: --records N --size BYTES, or --sizes";
         return false;
     }
-    options.spec.recordSizes.assign(*options.records, *options.size);
+    options.shape.recordSizes.assign(*options.records, *options.size);
     return true;
 }
 
@@ -152,7 +152,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             return true;
         }
         if (arg == "--no-end-record") {
-            options.spec.endRecord = false;
+            options.shape.endRecord = false;
         } else if (!arg.starts_with("-")) {
             if (!options.out.empty()) {
                 error = "one output file only; '" + std::string(arg) + "' is a second";
@@ -187,7 +187,7 @@ bool WriteImage(const Options& options, std::string& error) {
         error = "cannot write " + options.out + ": " + std::strerror(errno);
         return false;
     }
-    if (drel::devsim::WriteBinImage(options.spec, out, error)) {
+    if (drel::devsim::WriteBinImage(options.shape, out, error)) {
         return true;
     }
     out.close();
@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
         std::cerr << "drel-mkimage: " << error << '\n';
         return 1;
     }
-    std::cout << options.out << ": " << options.spec.recordSizes.size() << " records, "
-              << drel::devsim::DataBytes(options.spec) << " data bytes\n";
+    std::cout << options.out << ": " << options.shape.recordSizes.size() << " records, "
+              << drel::devsim::DataBytes(options.shape) << " data bytes\n";
     return 0;
 }
