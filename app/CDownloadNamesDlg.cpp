@@ -1,8 +1,5 @@
 #include "app/CDownloadNamesDlg.h"
 
-#include <QLineEdit>
-#include <limits>
-
 #include "app/DownloadNames.h"
 #include "framework/CDataExchange.h"
 #include "resources/DialogTemplates.h"
@@ -16,17 +13,6 @@ void CDownloadNamesDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_FIRST_FILE_NAME, m_strFirstFileName);
     DDX_Text(pDX, IDC_SECOND_FILE_NAME, m_strSecondFileName);
-}
-
-bool CDownloadNamesDlg::OnInitDialog() {
-    // A line edit cuts what it is given to 32767 characters unless told otherwise; OK would
-    // then store the cut name.
-    for (int id : {IDC_FIRST_FILE_NAME, IDC_SECOND_FILE_NAME}) {
-        if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id))) {
-            edit->setMaxLength(std::numeric_limits<int>::max());
-        }
-    }
-    return CDialog::OnInitDialog();
 }
 
 int EditDownloadNames(DownloadNames& names, QWidget* parent) {

@@ -26,10 +26,6 @@ class CDownloadNamesDlg : public CDialog {
 
   protected:
     void DoDataExchange(CDataExchange* pDX) override;
-
-    // Lifts the edit fields' own length limit before the names go in, so a long stored name is
-    // shown and given back whole.
-    bool OnInitDialog() override;
 };
 
 // The "&Download file name" command: shows `names` in the dialog and, when it ends with OK,

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
+#include <limits>
 
 #include "framework/CComboBox.h"
 #include "framework/CDataExchange.h"
@@ -237,6 +238,9 @@ QWidget* CDialog::CreateControl(const DialogControl& item, QButtonGroup*& radioG
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(caption, this);
             edit->setFrame((item.style & WS_BORDER) != 0);
+            // An edit control of a template sets no length limit of its own; a line edit would
+            // cut its text to 32767 characters, and OK would then store the cut text.
+            edit->setMaxLength(std::numeric_limits<int>::max());
             return edit;
         }
         case ControlKind::Icon: {
