@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +110,7 @@ class DevsimLoadTest : public DevsimProcessTest, public testing::WithParamInterf
     // greeting. Returns the host's descriptor, or -1.
     int StartDevice(std::optional<Devsim>& devsim, Clock::time_point deadline) {
         std::vector<std::string> args = GetParam().args;
+        args.insert(args.end(), {"--timing", TimingPath().string()});
         if (GetParam().toLog) {
             args.insert(args.end(), {"--log", LogPath().string()});
         }
@@ -122,6 +124,7 @@ class DevsimLoadTest : public DevsimProcessTest, public testing::WithParamInterf
     }
 
     fs::path LogPath() const { return configHome_ / "results.log"; }
+    fs::path TimingPath() const { return configHome_ / "timing.txt"; }
 
     // The result lines the device has reported so far.
     std::string Reported(Devsim& devsim, Clock::time_point deadline) {
@@ -158,6 +161,16 @@ TEST_P(DevsimLoadTest, ServesALoadOfAnImageFromDrelMkimage) {
     const std::string result = "load ok: 4 records, 18193 bytes\n";
     EXPECT_TRUE(WaitUntil([&] { return Reported(*devsim, deadline) == result; }, deadline))
         << Reported(*devsim, deadline);
+    // One timing line: the load's time, then a turnaround for each of the five record
+    // requests (the end record's included).
+    std::istringstream timing(FileText(TimingPath()));
+    std::string label;
+    double seconds = 0;
+    EXPECT_TRUE(timing >> label >> label >> seconds >> label >> label >> label) << timing.str();
+    EXPECT_EQ(label, "us:");
+    EXPECT_GT(seconds, 0.0);
+    const std::vector<double> turnarounds{std::istream_iterator<double>(timing), {}};
+    EXPECT_EQ(turnarounds.size(), 5u) << timing.str();
     close(host);
     ASSERT_TRUE(devsim->Signal(SIGTERM));
     EXPECT_EQ(devsim->WaitForExit(deadline), 0);

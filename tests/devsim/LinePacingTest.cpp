@@ -1,4 +1,4 @@
-// How fast the device takes input (InputPacer) and how it cuts its output (OutputChunker),
+// How fast the device takes input (LinePacer) and how it cuts its output (OutputChunker),
 // with the time passed in by hand.
 
 #include <gtest/gtest.h>
@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "tools/devsim/InputPacer.h"
+#include "tools/devsim/LinePacer.h"
 #include "tools/devsim/OutputChunker.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using drel::devsim::InputPacer;
+using drel::devsim::LinePacer;
 using drel::devsim::OutputChunker;
-using Clock = InputPacer::Clock;
+using Clock = LinePacer::Clock;
 
 struct PaceStep {
     std::chrono::microseconds at;  // since the start
@@ -34,11 +34,11 @@ void PrintTo(const PaceCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class InputPacerTest : public testing::TestWithParam<PaceCase> {};
+class LinePacerTest : public testing::TestWithParam<PaceCase> {};
 
-TEST_P(InputPacerTest, AllowsWhatTheRateEarnedUpToTenMilliseconds) {
+TEST_P(LinePacerTest, AllowsWhatTheRateEarnedUpToTenMilliseconds) {
     const Clock::time_point start{};
-    InputPacer pacer(GetParam().bytesPerSecond, start);
+    LinePacer pacer(GetParam().bytesPerSecond, start);
     for (const PaceStep& step : GetParam().steps) {
         SCOPED_TRACE("at " + std::to_string(step.at.count()) + " us");
         EXPECT_EQ(pacer.Allowance(start + step.at), step.allowance);
@@ -65,16 +65,16 @@ const PaceCase kPaceCases[] = {
     {"TakingLessKeepsTheRest", 1000, {{0us, 10, 3}, {0us, 7, 0}, {1ms, 8, 8}, {1500us, 0, 0}}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, InputPacerTest, testing::ValuesIn(kPaceCases),
+INSTANTIATE_TEST_SUITE_P(Cases, LinePacerTest, testing::ValuesIn(kPaceCases),
                          [](const testing::TestParamInfo<PaceCase>& info) {
                              return info.param.name;
                          });
 
-TEST(InputPacerTest, TakesTheRateOverASecondWhateverTheStep) {
+TEST(LinePacerTest, TakesTheRateOverASecondWhateverTheStep) {
     for (const auto step : {1ms, 4ms, 8ms, 250ms}) {
         SCOPED_TRACE(std::to_string(step.count()) + " ms steps");
         const Clock::time_point start{};
-        InputPacer pacer(11520, start);
+        LinePacer pacer(11520, start);
         std::size_t taken = 0;
         for (auto at = 0ms; at <= 1s; at += step) {
             const std::size_t allowance = pacer.Allowance(start + at);
@@ -89,9 +89,9 @@ TEST(InputPacerTest, TakesTheRateOverASecondWhateverTheStep) {
     }
 }
 
-TEST(InputPacerTest, NextByteAtIsWhenTheAllowanceTurnsOne) {
+TEST(LinePacerTest, NextByteAtIsWhenTheAllowanceTurnsOne) {
     const Clock::time_point start{};
-    InputPacer pacer(960, start);
+    LinePacer pacer(960, start);
     pacer.Took(pacer.Allowance(start));
     const Clock::time_point next = pacer.NextByteAt();
     EXPECT_GT(next, start);
@@ -100,9 +100,9 @@ TEST(InputPacerTest, NextByteAtIsWhenTheAllowanceTurnsOne) {
     EXPECT_EQ(pacer.NextByteAt(), next);
 }
 
-TEST(InputPacerTest, ALongPauseFillsTheBucketAndNoMore) {
+TEST(LinePacerTest, ALongPauseFillsTheBucketAndNoMore) {
     const Clock::time_point start{};
-    InputPacer pacer(100'000'000, start);
+    LinePacer pacer(100'000'000, start);
     pacer.Took(pacer.Allowance(start));
     EXPECT_EQ(pacer.Allowance(start + std::chrono::hours(24 * 365 * 100)), pacer.capacity());
 }

@@ -1,6 +1,8 @@
 #include "DeviceServer.h"
 
 #include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +18,10 @@ constexpr std::size_t kMaxQueued = 64 * 1024;
 
 // At most this many packets are read in a row before queued output gets its turn.
 constexpr int kReadsPerTurn = 16;
+
+// A flood keeps at most this much queued, well below kMaxQueued, so that the host's input is
+// still read and answered during a flood.
+constexpr std::size_t kFloodQueued = 16 * 1024;
 
 timespec TimeoutFor(DeviceServer::Clock::duration left) {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -38,8 +44,9 @@ struct DeviceServer::Wait {
     }
 };
 
-DeviceServer::DeviceServer(const DevsimOptions& options, std::ostream& results)
-    : device_(options.device), results_(results) {
+DeviceServer::DeviceServer(const DevsimOptions& options, std::ostream& results,
+                           std::ostream* timing)
+    : device_(options.device), floodOptions_(options.flood), results_(results), timing_(timing) {
     if (options.paceBaud > 0) {
         pacer_.emplace(options.paceBaud / 10, Clock::now());
     }
@@ -58,12 +65,13 @@ bool DeviceServer::Open(std::string& error) {
     return pty_.WriteQueued(error);
 }
 
-bool DeviceServer::Serve(int stopFd, std::string& error) {
+bool DeviceServer::Serve(int stopFd, int floodStartFd, std::string& error) {
     for (;;) {
         const Wait wait = NextWait(Clock::now());
         pollfd fds[] = {{stopFd, POLLIN, 0},
                         {pty_.hostCloseWatchFd(), POLLIN, 0},
-                        {pty_.masterFd(), wait.masterEvents, 0}};
+                        {pty_.masterFd(), wait.masterEvents, 0},
+                        {floodStartFd, POLLIN, 0}};
         timespec timeout{};
         if (wait.until) {
             timeout = TimeoutFor(*wait.until - Clock::now());
@@ -88,8 +96,18 @@ bool DeviceServer::Serve(int stopFd, std::string& error) {
         if ((fds[2].revents & POLLIN) != 0 && !ServeInput(error)) {
             return false;
         }
+        if (fds[3].revents != 0) {
+            StartFlood(floodStartFd);
+        }
+        const bool wasLoading = device_.loading();
         pty_.Queue(device_.TimePassed(Clock::now()));
-        if (!ReportResults(error) || !WriteOutput(error)) {
+        TimeLoadEnd(wasLoading, Clock::now());
+        FeedFlood(Clock::now());
+        if (!WriteOutput(error)) {
+            return false;
+        }
+        EndDrainedFlood(Clock::now());
+        if (!ReportResults(error)) {
             return false;
         }
     }
@@ -116,6 +134,13 @@ DeviceServer::Wait DeviceServer::NextWait(Clock::time_point now) {
     if (const auto deadline = device_.Deadline()) {
         wait.WakeBy(*deadline);
     }
+    if (flood_ && !flood_->Over(now) && pty_.queuedBytes() < kFloodQueued) {
+        // An unpaced flood goes on as soon as the host has room for more.
+        if (!flood_->paced()) {
+            wait.masterEvents |= POLLOUT;
+        }
+        wait.WakeBy(flood_->NextFeedAt());
+    }
     return wait;
 }
 
@@ -140,7 +165,7 @@ bool DeviceServer::ServeInput(std::string& error) {
         if (pacer_) {
             pacer_->Took(packet.data.size());
         }
-        Answer(packet, now);
+        Answer(packet, Clock::now());
     }
     return true;
 }
@@ -148,6 +173,7 @@ bool DeviceServer::ServeInput(std::string& error) {
 // Queues the device's answer to one packet: the host's purge (its open) is greeted, data is
 // taken by the device.
 void DeviceServer::Answer(const MasterPacket& packet, Clock::time_point now) {
+    const bool wasLoading = device_.loading();
     if (packet.hostPurgedInput || packet.hostPurgedOutput) {
         // The host threw away what had reached it. Output still queued belongs to the same
         // past and would otherwise arrive ahead of the new greeting.
@@ -156,10 +182,60 @@ void DeviceServer::Answer(const MasterPacket& packet, Clock::time_point now) {
         }
         pty_.Queue(device_.HostPurged(packet.hostPurgedInput));
     }
-    pty_.Queue(device_.Receive(packet.data, now));
+    if (!packet.data.empty()) {
+        loadTimer_.Heard(now, wasLoading);
+    }
+    const std::string reply = device_.Receive(packet.data, now);
+    pty_.Queue(reply);
+    if (device_.loading() && reply.ends_with(ImageReceiver::kRecordRequest)) {
+        loadTimer_.RecordRequested();
+    }
+    TimeLoadEnd(wasLoading, now);
+}
+
+void DeviceServer::TimeLoadEnd(bool wasLoading, Clock::time_point now) {
+    if (wasLoading && !device_.loading() && timing_ != nullptr) {
+        loadTimer_.LoadEnded(now, *timing_);
+    }
+}
+
+// A flood signal: consumes it, and starts a flood unless one runs already.
+void DeviceServer::StartFlood(int floodStartFd) {
+    signalfd_siginfo signal;
+    while (read(floodStartFd, &signal, sizeof signal) == sizeof signal) {
+    }
+    if (!flood_ && floodOptions_.seconds > 0) {
+        flood_.emplace(std::chrono::seconds(floodOptions_.seconds), floodOptions_.baud / 10,
+                       Clock::now());
+    }
+}
+
+// Queues what the flood has due.
+void DeviceServer::FeedFlood(Clock::time_point now) {
+    if (flood_ && !flood_->Over(now)) {
+        std::string text;
+        flood_->Feed(now, kFloodQueued - std::min(kFloodQueued, pty_.queuedBytes()), text);
+        pty_.Queue(text);
+    }
+}
+
+// Once the flood is over and the host has taken everything, logs its summary and ends it.
+void DeviceServer::EndDrainedFlood(Clock::time_point now) {
+    if (flood_ && flood_->Over(now) && pty_.queuedBytes() == 0) {
+        results_ << flood_->Summary(now) << '\n';
+        flood_.reset();
+    }
 }
 
 bool DeviceServer::WriteOutput(std::string& error) {
+    const bool written = WriteSome(error);
+    if (written && pty_.queuedBytes() == 0) {
+        loadTimer_.OutputDrained(Clock::now());
+    }
+    return written;
+}
+
+bool DeviceServer::WriteSome(std::string& error) {
     if (!chunker_) {
         return pty_.WriteQueued(error);
     }
@@ -182,6 +258,10 @@ bool DeviceServer::ReportResults(std::string& error) {
     }
     if (!results_.flush()) {
         error = "cannot write the load results";
+        return false;
+    }
+    if (timing_ != nullptr && !*timing_) {
+        error = "cannot write the load timing";
         return false;
     }
     return true;

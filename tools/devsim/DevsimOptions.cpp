@@ -27,6 +27,12 @@ const std::string_view kDevsimUsage =
     "  --pace BAUD          take input no faster than BAUD/10 bytes per second (BAUD >= 10)\n"
     "  --chunks N           send output in chunks of 1 to N bytes with 1 ms gaps\n"
     "  --seed S             seed for the chunk sizes (1)\n"
+    "  --timing FILE        write the timing of every load to FILE: its time from the first\n"
+    "                       image byte to the last, and each record request's turnaround\n"
+    "  --flood SECONDS      on each SIGUSR1 send numbered text lines for SECONDS seconds, as\n"
+    "                       fast as the host reads them, then log \"flood: B bytes in S s,\n"
+    "                       fnv1a64 H\" (count and FNV-1a hash of the text) with the results\n"
+    "  --flood-baud BAUD    send the flood no faster than BAUD/10 bytes per second\n"
     "  --help               show this help\n";
 
 namespace {
@@ -71,6 +77,18 @@ bool NumberValue(std::string_view name, int argc, char** argv, int& i, Number mi
     return true;
 }
 
+// Reads the file name of option `name` into `path`. Returns false with the reason in `error`.
+bool PathValue(std::string_view name, int argc, char** argv, int& i, std::string& path,
+               std::string& error) {
+    const std::optional<std::string> value = OptionValue(name, argc, argv, i);
+    if (!value) {
+        error = std::string(name) + " needs a file name";
+        return false;
+    }
+    path = *value;
+    return true;
+}
+
 bool PortNameValue(int argc, char** argv, int& i, DevsimOptions& options, std::string& error) {
     const std::optional<std::string> name = OptionValue("--as", argc, argv, i);
     if (!name || !PortLink::IsValidName(*name)) {
@@ -90,13 +108,18 @@ bool ValueOption(int argc, char** argv, int& i, DevsimOptions& options, std::str
         return PortNameValue(argc, argv, i, options, error);
     }
     if (IsOption("--log", arg)) {
-        const std::optional<std::string> path = OptionValue("--log", argc, argv, i);
-        if (!path) {
-            error = "--log needs a file name";
-            return false;
-        }
-        options.logPath = *path;
-        return true;
+        return PathValue("--log", argc, argv, i, options.logPath, error);
+    }
+    if (IsOption("--timing", arg)) {
+        return PathValue("--timing", argc, argv, i, options.timingPath, error);
+    }
+    if (IsOption("--flood", arg)) {
+        return NumberValue<std::uint32_t>("--flood", argc, argv, i, 1, 24 * 3600,
+                                          options.flood.seconds, error);
+    }
+    if (IsOption("--flood-baud", arg)) {
+        return NumberValue<std::uint32_t>("--flood-baud", argc, argv, i, 10, 100'000'000,
+                                          options.flood.baud, error);
     }
     if (IsOption("--idle-timeout", arg)) {
         std::uint32_t ms = 0;

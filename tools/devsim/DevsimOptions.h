@@ -12,6 +12,11 @@
 namespace drel::devsim {
 
 struct DevsimOptions {
+    struct Flood {
+        std::uint32_t seconds = 0;  // 0: the device never floods
+        std::uint32_t baud = 0;     // 0: as fast as the host reads
+    };
+
     std::string portName;  // empty: publish nothing
     bool help = false;
     DeviceOptions device;
@@ -19,6 +24,8 @@ struct DevsimOptions {
     std::size_t maxChunk = 0;    // 0: output goes out as fast as the host takes it
     std::uint32_t seed = 1;      // for the chunk sizes
     std::string logPath;         // empty: load results go to stderr
+    std::string timingPath;      // empty: loads are not timed
+    Flood flood;
 };
 
 extern const std::string_view kDevsimUsage;

@@ -1,10 +1,10 @@
 #pragma once
 
-// How fast a slow device takes bytes off the line: a token bucket that earns one byte per
-// 1/rate seconds and holds at most 10 ms worth (at least one byte). The device reads only what
-// the bucket allows and leaves the rest on the line, so a host that writes faster finds its
-// writes blocked, as by flow control on a real line. Time is passed in; no I/O. One thread
-// uses an instance.
+// How fast bytes cross a slow line: a token bucket that earns one byte per 1/rate seconds and
+// holds at most 10 ms worth (at least one byte). The device reads only what the bucket allows
+// and leaves the rest on the line, so a host that writes faster finds its writes blocked, as by
+// flow control on a real line; a flood is sent no faster than the bucket allows. Time is passed
+// in; no I/O. One thread uses an instance.
 
 #include <chrono>
 #include <cstddef>
@@ -12,12 +12,12 @@
 
 namespace drel::devsim {
 
-class InputPacer {
+class LinePacer {
   public:
     using Clock = std::chrono::steady_clock;
 
     // A pacer for `bytesPerSecond` (at least 1), full at `start`.
-    InputPacer(std::uint32_t bytesPerSecond, Clock::time_point start);
+    LinePacer(std::uint32_t bytesPerSecond, Clock::time_point start);
 
     // How many bytes may be taken at `now`. `now` never goes back. Never fails.
     std::size_t Allowance(Clock::time_point now);

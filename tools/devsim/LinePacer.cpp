@@ -1,16 +1,16 @@
-#include "InputPacer.h"
+#include "LinePacer.h"
 
 #include <algorithm>
 
 namespace drel::devsim {
 
-InputPacer::InputPacer(std::uint32_t bytesPerSecond, Clock::time_point start)
+LinePacer::LinePacer(std::uint32_t bytesPerSecond, Clock::time_point start)
     : rate_(std::max<std::uint32_t>(bytesPerSecond, 1)),
       capacity_(std::max<std::size_t>(rate_ / 100, 1)),
       credit_(capacity_ * kUnit),
       last_(start) {}
 
-std::size_t InputPacer::Allowance(Clock::time_point now) {
+std::size_t LinePacer::Allowance(Clock::time_point now) {
     const std::uint64_t full = capacity_ * kUnit;
     if (now > last_) {
         const auto elapsed = static_cast<std::uint64_t>(
@@ -24,11 +24,11 @@ std::size_t InputPacer::Allowance(Clock::time_point now) {
     return static_cast<std::size_t>(credit_ / kUnit);
 }
 
-void InputPacer::Took(std::size_t bytes) {
+void LinePacer::Took(std::size_t bytes) {
     credit_ -= std::min<std::uint64_t>(credit_, bytes * kUnit);
 }
 
-InputPacer::Clock::time_point InputPacer::NextByteAt() const {
+LinePacer::Clock::time_point LinePacer::NextByteAt() const {
     if (credit_ >= kUnit) {
         return last_;
     }
