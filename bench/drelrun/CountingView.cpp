@@ -1,0 +1,19 @@
+#include "CountingView.h"
+
+namespace drel::bench {
+
+void CountingView::ShowText(const std::string& text) {
+    {
+        std::lock_guard lock(hashLock_);
+        hash_.Add(text.data(), text.size());
+    }
+    bytes_ += text.size();
+    shown_.ShowText(text);
+}
+
+std::uint64_t CountingView::hash() const {
+    std::lock_guard lock(hashLock_);
+    return hash_.value();
+}
+
+}  // namespace drel::bench

@@ -1,0 +1,35 @@
+#pragma once
+
+// A terminal's output view with a meter in front: every run of text the connection hands over
+// is counted and hashed (the same FNV-1a hash the simulated device logs for its flood), then
+// shown by the real view. It proves that what the device sent reached the view, byte for byte.
+// ShowText may be called from any thread; the counters from any thread.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "terminal/OutputView.h"
+#include "tools/devsim/FloodSource.h"
+
+namespace drel::bench {
+
+class CountingView : public OutputView {
+  public:
+    explicit CountingView(OutputView& shown) : shown_(shown) {}
+
+    void ShowText(const std::string& text) override;
+
+    std::uint64_t bytes() const { return bytes_; }
+    std::uint64_t hash() const;
+    OutputView& shown() const { return shown_; }
+
+  private:
+    OutputView& shown_;
+    std::atomic<std::uint64_t> bytes_{0};
+    mutable std::mutex hashLock_;  // runs come from the receive loop and the UI thread
+    devsim::StreamHash hash_;
+};
+
+}  // namespace drel::bench
