@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
@@ -183,10 +184,7 @@ void CEditView::SetSel(int start, int end, bool noScroll) {
             m_nSelAnchor = std::min(start, length);
             m_nSelCaret = end < 0 ? length : std::min(end, length);
         }
-        ShowSelection();
-        if (!noScroll) {
-            m_pEdit->ensureCursorVisible();
-        }
+        ShowSelection(!noScroll);
     });
 }
 
@@ -201,7 +199,7 @@ void CEditView::ReplaceSel(const std::string& text, bool canUndo) {
 }
 
 void CEditView::ScrollCaret() {
-    CallOnUiThread([&] { m_pEdit->ensureCursorVisible(); });
+    CallOnUiThread([&] { ShowSelection(true); });
 }
 
 // Replaces bytes [start, end) so that the document again holds the canonical form of the new
@@ -256,19 +254,37 @@ void CEditView::Replace(int start, int end, const std::string& text, bool canUnd
     m_bMovingCursor = false;
 }
 
-void CEditView::ShowSelection() {
+void CEditView::ShowSelection(bool scroll) {
+    m_bScrollPending = m_bScrollPending || scroll;
+    if (!m_bSelectionPending) {
+        m_bSelectionPending = true;
+        QTimer::singleShot(0, m_pEdit, [this] { ShowPendingSelection(); });
+    }
+}
+
+void CEditView::ShowPendingSelection() {
+    if (!m_bSelectionPending) {
+        return;
+    }
+    m_bSelectionPending = false;
     QTextCursor cursor(m_pEdit->document());
     cursor.setPosition(DocPositionOf(m_nSelAnchor).doc);
     cursor.setPosition(DocPositionOf(m_nSelCaret).doc, QTextCursor::KeepAnchor);
     m_bMovingCursor = true;
     m_pEdit->setTextCursor(cursor);
     m_bMovingCursor = false;
+    if (m_bScrollPending) {
+        m_bScrollPending = false;
+        m_pEdit->ensureCursorVisible();
+    }
 }
 
 void CEditView::OnCursorMoved() {
     if (m_bMovingCursor) {
         return;
     }
+    // The user moved the cursor: that selection is newer than one still waiting to be shown.
+    m_bSelectionPending = m_bScrollPending = false;
     const QTextCursor cursor = m_pEdit->textCursor();
     m_nSelAnchor = OffsetOf(cursor.anchor());
     m_nSelCaret = OffsetOf(cursor.position());
@@ -287,10 +303,12 @@ void CEditView::SerializeRaw(CArchive& ar) {
 }
 
 void CEditView::OnChar(unsigned ch, unsigned, unsigned) {
+    ShowPendingSelection();
     m_pEdit->RunOwnCharacter(ch);
 }
 
 void CEditView::OnLButtonDblClk(unsigned, const QPoint&) {
+    ShowPendingSelection();
     m_pEdit->RunOwnDoubleClick();
 }
 
@@ -333,18 +351,22 @@ void CEditView::OnPrint(QPainter* painter, CPrintInfo* pInfo) {
 }
 
 void CEditView::OnEditUndo() {
+    ShowPendingSelection();
     m_pEdit->undo();
 }
 
 void CEditView::OnEditCut() {
+    ShowPendingSelection();
     m_pEdit->cut();
 }
 
 void CEditView::OnEditCopy() {
+    ShowPendingSelection();
     m_pEdit->copy();
 }
 
 void CEditView::OnEditPaste() {
+    ShowPendingSelection();
     m_pEdit->paste();
 }
 
@@ -353,6 +375,7 @@ void CEditView::OnUpdateEditUndo(CCmdUI& ui) {
 }
 
 void CEditView::OnUpdateNeedSel(CCmdUI& ui) {
+    ShowPendingSelection();
     ui.Enable(m_pEdit->textCursor().hasSelection());
 }
 

@@ -94,13 +94,19 @@ class CEditView : public CView {
     int TextLength() const;
     std::string Text() const;
     void Replace(int start, int end, const std::string& text, bool canUndo);
-    void ShowSelection();
+    void ShowSelection(bool scroll = false);
+    void ShowPendingSelection();
     void OnCursorMoved();
 
     EditControl* m_pEdit;
     int m_nSelAnchor = 0;
     int m_nSelCaret = 0;
     bool m_bMovingCursor = false;
+    // A selection set through the members is shown in the editor when the event loop next
+    // runs, once for any number of changes: placing the editor's cursor lays out its line, and
+    // a program that appends text in small runs would pay that for every run.
+    bool m_bSelectionPending = false;
+    bool m_bScrollPending = false;
 };
 
 }  // namespace drel

@@ -1,7 +1,8 @@
 #include "terminal/CDrelView.h"
 
+#include <QPlainTextEdit>
+
 #include "connection/CDrelDoc.h"
-#include "connection/PortReadWrite.h"
 #include "download/AutoDownload.h"
 #include "framework/StandardIds.h"
 #include "framework/UiThread.h"
@@ -10,7 +11,21 @@
 
 namespace drel {
 
-CDrelView::CDrelView() = default;
+namespace {
+
+// Received text repaints the terminal at most once per frame of this length: a device that
+// prints fast hands over a run every few microseconds, and painting each would cost far more
+// than showing it.
+constexpr int kFrameMs = 16;
+
+}  // namespace
+
+CDrelView::CDrelView() {
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setInterval(kFrameMs);
+    connect(&m_frameTimer, &QTimer::timeout, this,
+            [this] { GetEditCtrl().setUpdatesEnabled(true); });
+}
 
 CDrelView::~CDrelView() {
     if (PortConnection* c = Connection()) {
@@ -29,9 +44,12 @@ void CDrelView::ShowText(const std::string& text) {
 }
 
 void CDrelView::ApplyShowText(const std::string& text) {
+    HoldRepaintsForAFrame();
     const TextEdit edit = PlanShowText(static_cast<size_t>(GetWindowTextLength()), text);
     if (edit.cutFront > 0) {
-        SetWindowText(GetWindowText().substr(edit.cutFront));
+        // Cut in place: setting the whole remaining text anew would lay out every line again.
+        SetSel(0, static_cast<int>(edit.cutFront), true);
+        ReplaceSel({}, false);
     }
     const int length = GetWindowTextLength();
     SetSel(length - static_cast<int>(edit.eraseCount), length);
@@ -39,10 +57,16 @@ void CDrelView::ApplyShowText(const std::string& text) {
     ScrollCaret();
 }
 
+void CDrelView::HoldRepaintsForAFrame() {
+    if (!m_frameTimer.isActive()) {
+        GetEditCtrl().setUpdatesEnabled(false);
+        m_frameTimer.start();
+    }
+}
+
 void CDrelView::OnChar(unsigned ch, unsigned, unsigned) {
     if (PortConnection* c = Connection()) {
-        const uint8_t byte = static_cast<uint8_t>(ch & 0xFF);
-        WritePort(*c, &byte, 1);
+        c->userWrites.Write(std::string(1, static_cast<char>(ch & 0xFF)));
     }
 }
 

@@ -8,6 +8,8 @@
 // byte, and only what the device sends back shows. The view that was activated or deactivated
 // last is the one its connection shows text in.
 
+#include <QTimer>
+
 #include "framework/CEditView.h"
 #include "terminal/OutputView.h"
 
@@ -27,7 +29,8 @@ class CDrelView : public CEditView, public OutputView {
     // until the user-interface thread has done it.
     void ShowText(const std::string& text) override;
 
-    // Sends the character's low 8 bits to the port as one byte; nothing is inserted.
+    // Hands the character's low 8 bits to the connection's writer, which sends them to the port
+    // as one byte; returns at once, and nothing is inserted.
     void OnChar(unsigned ch, unsigned repeat, unsigned flags) override;
 
     // Selects nothing: a double click in a terminal is not a word selection.
@@ -51,6 +54,10 @@ class CDrelView : public CEditView, public OutputView {
     // The connection of the view's document; null for a document that is not a terminal.
     PortConnection* Connection() const;
     void ApplyShowText(const std::string& text);
+    void HoldRepaintsForAFrame();
+
+    // Ends a frame in which received text changed the terminal without repainting it.
+    QTimer m_frameTimer;
 };
 
 }  // namespace drel
