@@ -67,7 +67,10 @@ CEditView::CEditView() : m_pEdit(new EditControl(*this)) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pEdit);
     setFocusProxy(m_pEdit);
-    const QFont font = FixedFont();
+    // A fixed-width font shows one character per cell and needs no shaping; shaping each line
+    // again as text is added to it would cost more than everything else the editor does.
+    QFont font = FixedFont();
+    font.setStyleStrategy(QFont::PreferNoShaping);
     m_pEdit->setFont(font);
     m_pEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_pEdit->setTabStopDistance(kTabColumns * QFontMetrics(font).horizontalAdvance(u' '));
