@@ -17,6 +17,9 @@ struct PendingCall {
     bool done = false;
 };
 
+// How long one wake of the user-interface thread serves calls before the event loop runs again.
+constexpr std::chrono::milliseconds kServeBudget{5};
+
 // The queue of calls waiting for the user-interface thread. `wakePosted` is true while an event
 // that will serve the queue is posted and not yet handled, so a batch of calls costs one event.
 class UiCallQueue {
@@ -38,13 +41,24 @@ class UiCallQueue {
         m_served.wait(lock, [&pending] { return pending.done; });
     }
 
-    // Runs every queued call, including those queued while it runs.
+    // Runs queued calls, including those queued while it runs, for at most kServeBudget; what
+    // is left waits for the next wake, so that threads calling without pause (a receive loop
+    // per port during a flood) cannot keep the event loop from painting and taking input.
     void ServeAll() {
         {
             std::lock_guard lock(m_mutex);
             m_wakePosted = false;
         }
+        const auto end = std::chrono::steady_clock::now() + kServeBudget;
         while (ServeOne()) {
+            if (std::chrono::steady_clock::now() >= end) {
+                std::lock_guard lock(m_mutex);
+                if (!m_calls.empty() && !m_wakePosted) {
+                    m_wakePosted = true;
+                    PostWake();
+                }
+                return;
+            }
         }
     }
 

@@ -14,6 +14,8 @@ const std::string_view kBenchUsage =
     "                              the first terminal once it is ready\n"
     "  --count                     count and hash the text each terminal is handed; printed\n"
     "                              as \"port NAME bytes B fnv1a64 H\"\n"
+    "  --no-display                with --count: the meters keep the text from the views, to\n"
+    "                              measure what showing it costs\n"
     "  --memory                    print \"rss SECONDS KIB\" every second after \"ready\"\n"
     "Figures: cpu_seconds (after ready), peak_rss_kib, ui_lateness_ms p50 p99 max (how late a\n"
     "50 ms timer of the user-interface thread fired), and every message box drel showed.\n";
@@ -26,6 +28,8 @@ bool ParseBenchOptions(int argc, char** argv, BenchOptions& options, std::string
             options.help = true;
         } else if (arg == "--count") {
             options.count = true;
+        } else if (arg == "--no-display") {
+            options.display = false;
         } else if (arg == "--memory") {
             options.sampleMemory = true;
         } else if (arg == "--port" && left >= 1) {

@@ -13,6 +13,7 @@ struct BenchOptions {
     std::string baud = "115200";            // as typed into the port dialog
     std::vector<std::string> autoDownload;  // empty, or the two names "&Auto Down load" sends
     bool count = false;                     // put a CountingView in front of every terminal
+    bool display = true;                    // false: the meters do not pass text on
     bool sampleMemory = false;              // print the resident memory every second
     bool help = false;
 };

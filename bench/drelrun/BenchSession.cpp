@@ -140,7 +140,8 @@ bool BenchSession::Begin(std::string& error) {
 // meter stays the connection's output view.
 void BenchSession::CountTerminals() {
     for (CDrelDoc* doc : Terminals()) {
-        auto& counter = counters_.emplace_back(std::make_unique<CountingView>(*FirstView(doc)));
+        auto& counter = counters_.emplace_back(
+            std::make_unique<CountingView>(*FirstView(doc), options_.display));
         doc->Connection().outputView = counter.get();
     }
 }

@@ -8,7 +8,9 @@ void CountingView::ShowText(const std::string& text) {
         hash_.Add(text.data(), text.size());
     }
     bytes_ += text.size();
-    shown_.ShowText(text);
+    if (display_) {
+        shown_.ShowText(text);
+    }
 }
 
 std::uint64_t CountingView::hash() const {

@@ -17,7 +17,8 @@ namespace drel::bench {
 
 class CountingView : public OutputView {
   public:
-    explicit CountingView(OutputView& shown) : shown_(shown) {}
+    // A meter in front of `shown`; with `display` false the text stops at the meter.
+    CountingView(OutputView& shown, bool display) : shown_(shown), display_(display) {}
 
     void ShowText(const std::string& text) override;
 
@@ -27,6 +28,7 @@ class CountingView : public OutputView {
 
   private:
     OutputView& shown_;
+    const bool display_;
     std::atomic<std::uint64_t> bytes_{0};
     mutable std::mutex hashLock_;  // runs come from the receive loop and the UI thread
     devsim::StreamHash hash_;

@@ -51,13 +51,13 @@ TEST(DeviceFloodTest, TextIsNumberedLinesWhateverThePiecesAndTheHashCoversIt) {
     EXPECT_EQ(wholeText.find_first_of(std::string("\0\x7f", 2)), std::string::npos);
 }
 
-TEST(DeviceFloodTest, PacedFloodKeepsToItsRateAndEndsOnTime) {
+TEST(DeviceFloodTest, PacedFloodKeepsToItsRateInMillisecondBurstsAndEndsOnTime) {
     const auto start = DeviceFlood::Clock::time_point();
     DeviceFlood flood(1s, 10'000, start);
     std::string text;
     flood.Feed(start, 1 << 20, text);
-    EXPECT_EQ(text.size(), 100u);  // what the bucket holds: 10 ms worth
-    EXPECT_EQ(flood.NextFeedAt(), start + 100us);
+    EXPECT_EQ(text.size(), 100u);                // what the bucket holds: 10 ms worth
+    EXPECT_EQ(flood.NextFeedAt(), start + 1ms);  // the next burst: a millisecond's worth
     for (auto at = start + 1ms; at < start + 1s; at += 1ms) {
         flood.Feed(at, 1 << 20, text);
     }

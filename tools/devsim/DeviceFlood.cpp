@@ -10,6 +10,7 @@ DeviceFlood::DeviceFlood(Clock::duration duration, std::uint32_t bytesPerSecond,
     : start_(start), end_(start + duration) {
     if (bytesPerSecond > 0) {
         pacer_.emplace(bytesPerSecond, start);
+        burst_ = std::max<std::size_t>(1, bytesPerSecond / 1000);
     }
 }
 
@@ -19,14 +20,15 @@ void DeviceFlood::Feed(Clock::time_point now, std::size_t room, std::string& out
     }
     std::size_t count = room;
     if (pacer_) {
-        count = std::min(count, pacer_->Allowance(now));
+        const std::size_t allowance = pacer_->Allowance(now);
+        count = allowance < burst_ ? 0 : std::min(count, allowance);
         pacer_->Took(count);
     }
     source_.Next(count, out);
 }
 
 DeviceFlood::Clock::time_point DeviceFlood::NextFeedAt() const {
-    return pacer_ ? std::min(pacer_->NextByteAt(), end_) : end_;
+    return pacer_ ? std::min(pacer_->ReadyAt(burst_), end_) : end_;
 }
 
 std::string DeviceFlood::Summary(Clock::time_point drained) const {

@@ -28,11 +28,12 @@ void LinePacer::Took(std::size_t bytes) {
     credit_ -= std::min<std::uint64_t>(credit_, bytes * kUnit);
 }
 
-LinePacer::Clock::time_point LinePacer::NextByteAt() const {
-    if (credit_ >= kUnit) {
+LinePacer::Clock::time_point LinePacer::ReadyAt(std::size_t bytes) const {
+    const std::uint64_t needed = std::min(bytes, capacity_) * kUnit;
+    if (credit_ >= needed) {
         return last_;
     }
-    const std::uint64_t wait = (kUnit - credit_ + rate_ - 1) / rate_;
+    const std::uint64_t wait = (needed - credit_ + rate_ - 1) / rate_;
     return last_ + std::chrono::nanoseconds(wait);
 }
 

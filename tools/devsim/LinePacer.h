@@ -24,7 +24,10 @@ class LinePacer {
     // `bytes` (at most the last Allowance) were taken. Never fails.
     void Took(std::size_t bytes);
     // When the allowance will be at least one byte, as seen at the last Allowance call.
-    Clock::time_point NextByteAt() const;
+    Clock::time_point NextByteAt() const { return ReadyAt(1); }
+    // When the allowance will be at least `bytes` (at most the capacity), as seen at the last
+    // Allowance call.
+    Clock::time_point ReadyAt(std::size_t bytes) const;
 
     std::size_t capacity() const { return capacity_; }
 
