@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "framework/CComboBox.h"
 #include "framework/CDataExchange.h"
@@ -267,10 +268,12 @@ void CDialog::PlaceControl(const DialogControl& item, QWidget* widget) const {
 }
 
 void CDialog::DestroyControls() {
-    for (const Control& control : m_controls) {
+    // Deleting the control that has the focus moves the focus, and the focus handler walks the
+    // list of controls: the list must not hold any deleted control by then.
+    const std::vector<Control> controls = std::exchange(m_controls, {});
+    for (const Control& control : controls) {
         delete control.widget;
     }
-    m_controls.clear();
     for (QButtonGroup* group : m_radioGroups) {
         delete group;
     }

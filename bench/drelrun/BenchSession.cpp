@@ -118,6 +118,11 @@ bool BenchSession::Begin(std::string& error) {
         error = "not every terminal shows its device's prompt FW>";
         return false;
     }
+    // The command runs on the active terminal; activating it makes its view the output view,
+    // so that comes before the meters.
+    if (!options_.autoDownload.empty()) {
+        ActivateFirstTerminal();
+    }
     if (options_.count) {
         CountTerminals();
     }
@@ -146,11 +151,14 @@ void BenchSession::CountTerminals() {
     }
 }
 
+void BenchSession::ActivateFirstTerminal() {
+    CDrelView* view = FirstView(Terminals().front());
+    dynamic_cast<CMDIChildWnd*>(view->GetParentFrame())->MDIActivate();
+}
+
 void BenchSession::StartAutoDownload() {
     app_.SetDownloadName(0, options_.autoDownload[0]);
     app_.SetDownloadName(1, options_.autoDownload[1]);
-    CDrelView* view = FirstView(Terminals().front());
-    dynamic_cast<CMDIChildWnd*>(view->GetParentFrame())->MDIActivate();
     app_.m_pMainWnd->OnCommand(ID_AUTO_DOWNLOAD);
 }
 

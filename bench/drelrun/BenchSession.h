@@ -42,6 +42,7 @@ class BenchSession : public QObject {
   private:
     void AnswerPortDialog();
     std::vector<CDrelDoc*> Terminals() const;
+    void ActivateFirstTerminal();
     void StartAutoDownload();
     void CountTerminals();
     void SampleLateness();
