@@ -80,6 +80,11 @@ void CloseConnection(PortConnection& c) {
         return;
     }
     c.connected = 0;
+    // A write that the device holds off would keep its thread, and so this close, waiting for as
+    // long as the device likes; a write that starts from now on sees `connected` at 0 and aborts
+    // itself.
+    c.port->PurgeComm(PURGE_TXABORT);
+    c.userWrites.Stop();
     EndReceiveLoop(c);
     ReleasePortAndEvents(c);
 }

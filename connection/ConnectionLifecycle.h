@@ -17,8 +17,9 @@ namespace drel {
 // User-interface thread.
 bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings);
 
-// Closes a connected connection: clears `connected`, ends the receive loop and waits for it,
-// then releases the events and the port. Does nothing when not connected. User-interface thread.
+// Closes a connected connection: clears `connected`, aborts the write in flight, ends the user's
+// writer and the receive loop and waits for them, then releases the events and the port. Never
+// waits for the device. Does nothing when not connected. User-interface thread.
 void CloseConnection(PortConnection& c);
 
 }  // namespace drel

@@ -7,8 +7,9 @@
 // hands each to `outputView` and then to the stream watchers, which capture `imageName` and
 // start a download worker on "start download". While `downloading` is 1 the loop only turns
 // the request bytes 0x01 and 0x02 into `headerRequest` and `recordRequest`, which the worker
-// waits on. Every writer (keystrokes on the user-interface thread, the loop's prompt reaction,
-// the worker) goes through WritePort, one write in flight at a time.
+// waits on. Every writer (the user's writer, which sends the keystrokes and the auto-download
+// command that the user-interface thread queues for it; the loop's prompt reaction; the worker)
+// goes through WritePort, one write in flight at a time.
 
 #include <atomic>
 #include <memory>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "connection/UserInterface.h"
+#include "connection/UserWriter.h"
 #include "download/CaptureImageName.h"
 #include "download/DownloadNameSource.h"
 #include "platform/Event.h"
@@ -69,6 +71,7 @@ struct PortConnection {
     std::atomic<bool> readErrorReported{false};         // the read-error box is shown once
     const DownloadNameSource* downloadNames = nullptr;  // the application's; may be none
     DownloadOptions downloadOptions;                    // set before the port is opened
+    UserWriter userWrites{*this};                       // what the user-interface thread sends
 };
 
 }  // namespace drel

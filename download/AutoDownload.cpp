@@ -29,7 +29,9 @@ void RunAutoDownload(PortConnection& c) {
         return;
     }
     c.autoArmed = 1;
-    SendLoadCommand(c, first);
+    // Queued, not written here: a device that holds off a long command must not stall the
+    // windows.
+    c.userWrites.Write(LoadCommand(first));
 }
 
 void ReactToPrompt(PortConnection& c) {

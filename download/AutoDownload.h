@@ -12,7 +12,8 @@ namespace drel {
 // "l " + `name` + "\r", the boot monitor's load command, whatever the name's length.
 std::string LoadCommand(const std::string& name);
 
-// Arms the connection and sends the load command for the first download name in one write. With
+// Arms the connection and hands the load command for the first download name to the
+// connection's writer, which sends it in one write; returns without waiting for the port. With
 // no first name, shows "Please input full path name in menu Auto first" and changes nothing.
 // User-interface thread.
 void RunAutoDownload(PortConnection& c);

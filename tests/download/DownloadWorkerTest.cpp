@@ -274,6 +274,17 @@ TEST(DownloadWorkerTest, CloseInEveryPhaseOfATransferIsPrompt) {
              t.device.QueueInput("\x02");
              ASSERT_TRUE(t.device.WaitForCallCount("GetOverlappedResult", 1));
          }},
+        {"sending the end record",
+         [](Transfer& t) {
+             ASSERT_TRUE(t.Ask('\x01', 2));
+             for (int record = 1; record <= 4; ++record) {
+                 ASSERT_TRUE(t.Ask('\x02', 2 + record * 17));  // a header and 16 pieces each
+             }
+             t.device.PendWrites(platform::ERROR_SUCCESS);
+             t.device.HoldPendingWrites(true);
+             t.device.QueueInput("\x02");
+             ASSERT_TRUE(t.device.WaitForCallCount("GetOverlappedResult", 1));
+         }},
         {"showing a message",
          [](Transfer& t) {
              t.ui.HoldBoxes(true);

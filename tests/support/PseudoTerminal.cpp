@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -125,6 +126,11 @@ std::optional<size_t> PseudoTerminal::ReadSome(uint8_t* buffer, size_t max,
             return 0;
         }
     }
+}
+
+size_t PseudoTerminal::Unread() const {
+    int queued = 0;
+    return ioctl(masterFd_, FIONREAD, &queued) == 0 ? static_cast<size_t>(queued) : 0;
 }
 
 void PseudoTerminal::HangUp() {

@@ -51,6 +51,10 @@ class PseudoTerminal {
     std::optional<size_t> ReadSome(uint8_t* buffer, size_t max,
                                    std::chrono::milliseconds timeout = kPatience);
 
+    // How many bytes the port sent that wait in the master's queue, unread by the device; 0 when
+    // the master fails. The kernel holds more beyond that queue before a write of the port waits.
+    size_t Unread() const;
+
     // Closes the master and the held slave: the port's side of the line hangs up. No other call
     // on this object may be running.
     void HangUp();
