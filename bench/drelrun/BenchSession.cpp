@@ -22,6 +22,7 @@ namespace drel::bench {
 namespace {
 
 constexpr int kLatenessTickMs = 50;
+constexpr int kPromptSettleMs = 200;
 
 CDrelView* FirstView(CDrelDoc* doc) {
     return dynamic_cast<CDrelView*>(doc->GetFirstView());
@@ -119,9 +120,13 @@ bool BenchSession::Begin(std::string& error) {
         return false;
     }
     // The command runs on the active terminal; activating it makes its view the output view,
-    // so that comes before the meters.
+    // so that comes before the meters. A chunk is shown before the receive loop's watchers see
+    // it: the prompt on the screen may still be on its way to the "FW>" watcher, which would
+    // answer it at once once the command has armed the chain. A user's click comes later; so
+    // does the command here.
     if (!options_.autoDownload.empty()) {
         ActivateFirstTerminal();
+        QTest::qWait(kPromptSettleMs);
     }
     if (options_.count) {
         CountTerminals();
