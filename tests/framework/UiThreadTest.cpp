@@ -58,6 +58,39 @@ TEST(UiThreadTest, CallsFromSeveralThreadsAllRunInTheirOwnOrder) {
     }
 }
 
+TEST(UiThreadTest, ThreadsCallingWithoutPauseLeaveTheEventLoopItsTurn) {
+    // Sixteen threads call as fast as they can, as receive loops do during a flood on as many
+    // ports; a timer of the user-interface thread must still fire, long before they give up.
+    using Clock = std::chrono::steady_clock;
+    std::atomic<bool> fired = false;
+    const auto start = Clock::now();
+    QTimer::singleShot(1, [&] { fired = true; });
+    constexpr int kCallers = 16;
+    std::atomic<int> finished = 0;
+    std::vector<std::thread> callers;
+    for (int t = 0; t < kCallers; ++t) {
+        callers.emplace_back([&] {
+            while (!fired && Clock::now() - start < std::chrono::seconds(5)) {
+                // Each call keeps the user-interface thread as busy as showing a run of text.
+                CallOnUiThread([] {
+                    const auto until = Clock::now() + std::chrono::microseconds(200);
+                    while (Clock::now() < until) {
+                    }
+                });
+            }
+            ++finished;
+        });
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired.load(); }, 10'000));
+    const auto firedAfter = Clock::now() - start;
+    // A caller may have queued one more call meanwhile; it waits for it to be served.
+    ServeCallsUntil([&] { return finished == kCallers; });
+    for (std::thread& caller : callers) {
+        caller.join();
+    }
+    EXPECT_LT(firedAfter, std::chrono::seconds(2));
+}
+
 TEST(UiThreadTest, ServeCallsUntilRunsTheCallsOfTheThreadItWaitsFor) {
     // The worker needs the user-interface thread twice before it can end; a plain join here
     // would never return.
