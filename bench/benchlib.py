@@ -175,6 +175,27 @@ class Drel:
         return figures
 
 
+def load_images(ws, host, images, device_options=(), drel_options=(), timeout_s=300):
+    """Loads the two `images` into a new device, by drel's "Auto Down load" (`host` "drel") or
+    by the minimal C host (`host` "minimal host"), and returns each load as (payload bytes,
+    seconds, [turnaround microseconds]) as the device timed it. Raises when a load failed."""
+    device = Device(ws, "LOAD" if host == "drel" else None, *device_options)
+    if host == "drel":
+        drel = Drel(ws, ["LOAD"], *drel_options, "--auto-download", *map(str, images))
+        results = device.results(2, timeout_s)
+        drel.stop()
+    else:
+        minihost(device.path, *images)
+        results = device.results(2, timeout_s=PATIENCE_S)
+    device.stop()
+    loads = []
+    for result, (seconds, turnarounds) in zip(results, device.timings()):
+        if not result.startswith("load ok: "):
+            raise RuntimeError(f"a load by {host} failed: {result}")
+        loads.append((int(result.split()[4]), seconds, turnarounds))
+    return loads
+
+
 def minihost(port_path, *images):
     """Loads `images` with the minimal C host; raises when a load fails."""
     subprocess.run([BIN / "drel-bench-minihost", port_path, *images], check=True,
