@@ -1,10 +1,13 @@
 #include "connection/CDrelDoc.h"
 
 #include "connection/CPortSettingsDlg.h"
+#include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
+#include "framework/CArchive.h"
 #include "framework/CEditView.h"
 #include "framework/CWinApp.h"
 #include "platform/SerialService.h"
+#include "terminal/CDrelView.h"
 
 namespace drel {
 
@@ -27,7 +30,7 @@ bool CDrelDoc::OnNewDocument() {
     // A device may answer the open at once (a greeting, a reset on DTR), before the window is
     // first activated: its view shows text from the start, so none of that is lost.
     if (auto* view = dynamic_cast<OutputView*>(GetFirstView())) {
-        m_connection.outputView = view;
+        SetOutputView(m_connection, view);
     }
     if (!OpenConnection(m_connection, dlg.m_strPort, dlg.m_lineSettings)) {
         return false;
@@ -46,6 +49,10 @@ void CDrelDoc::PreCloseDocument() {
 }
 
 void CDrelDoc::Serialize(CArchive& ar) {
+    // A terminal saves everything received so far, also what waits for the next frame.
+    if (auto* terminal = dynamic_cast<CDrelView*>(GetFirstView()); terminal && ar.IsStoring()) {
+        terminal->ApplyPendingText();
+    }
     if (auto* view = dynamic_cast<CEditView*>(GetFirstView())) {
         view->SerializeRaw(ar);
     }

@@ -3,13 +3,15 @@
 // The connection of one document to its serial port: the record that the open and close steps,
 // the port reads and writes, the receive loop and the download worker share.
 //
-// Data flow: the receive loop thread waits on the port, reads chunks of at most 80 bytes,
-// hands each to `outputView` and then to the stream watchers, which capture `imageName` and
-// start a download worker on "start download". While `downloading` is 1 the loop only turns
-// the request bytes 0x01 and 0x02 into `headerRequest` and `recordRequest`, which the worker
-// waits on. Every writer (the user's writer, which sends the keystrokes and the auto-download
-// command that the user-interface thread queues for it; the loop's prompt reaction; the worker)
-// goes through WritePort, one write in flight at a time.
+// Data flow: the receive loop thread waits on the port, reads what it holds (up to 4096 bytes at
+// a time) and cuts it into runs of at most 80 bytes; it hands each run to `outputView`, which
+// shows it within a frame without holding the loop back, and then to the stream watchers, which
+// capture `imageName` and start a download worker, with its own copy of the name, on "start
+// download". While `downloading` is 1 the loop only turns the request bytes 0x01 and 0x02 into
+// `headerRequest` and `recordRequest`, which the worker waits on. Every writer (the user's writer,
+// which sends the keystrokes and the auto-download command that the user-interface thread queues
+// for it; the loop's prompt reaction; the worker) goes through WritePort, one write in flight at a
+// time.
 
 #include <atomic>
 #include <memory>
@@ -48,7 +50,7 @@ struct PortConnection {
     ~PortConnection() = default;
 
     std::string portName;                          // as opened; starts every message about the port
-    std::atomic<OutputView*> outputView{nullptr};  // set by the view last activated
+    std::atomic<OutputView*> outputView{nullptr};  // the view last activated; ConnectionDisplay.h
     std::unique_ptr<platform::SerialPort> port;
     std::atomic<int> connected{0};
     std::unique_ptr<platform::Event> headerRequest;  // auto-reset; made by the receive loop
@@ -68,6 +70,7 @@ struct PortConnection {
     std::unique_ptr<platform::Event> readBlockEvent;    // manual-reset, behind readBlock.hEvent
     std::unique_ptr<platform::Event> receiveLoopEnded;  // manual-reset; set as the loop ends
     std::mutex writeInFlight;                           // held for the whole of one write
+    std::mutex outputViewLock;  // held while text is handed to `outputView` and while it changes
     std::atomic<bool> readErrorReported{false};         // the read-error box is shown once
     const DownloadNameSource* downloadNames = nullptr;  // the application's; may be none
     DownloadOptions downloadOptions;                    // set before the port is opened

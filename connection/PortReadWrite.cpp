@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "connection/ConnectionDisplay.h"
 #include "platform/CommError.h"
-#include "terminal/DisplayBytes.h"
 
 namespace drel {
 
@@ -24,9 +24,9 @@ std::string LineErrorMarker(platform::SerialPort& port) {
     return errors != 0 ? Marker(errors) : std::string();
 }
 
-// Sends under the write lock and returns the markers to show; they are shown after the lock is
-// released, because showing waits for the user-interface thread, which may itself be waiting
-// for this lock with a keystroke.
+// Sends under the write lock and returns the markers to show, which are shown once the lock is
+// released: the write lock is held for as long as the device holds a write off, and nothing
+// else should wait on it.
 int WriteLocked(PortConnection& c, const uint8_t* bytes, uint32_t count,
                 std::vector<std::string>& markers) {
     std::lock_guard lock(c.writeInFlight);
@@ -68,7 +68,7 @@ int WritePort(PortConnection& c, const uint8_t* bytes, uint32_t count) {
     const int sent = WriteLocked(c, bytes, count, markers);
     for (const std::string& marker : markers) {
         if (!marker.empty()) {
-            DisplayBytes(c.outputView, reinterpret_cast<const uint8_t*>(marker.data()),
+            DisplayBytes(c, reinterpret_cast<const uint8_t*>(marker.data()),
                          static_cast<int>(marker.size()));
         }
     }

@@ -14,10 +14,11 @@ namespace drel {
 // connection are served one at a time; a second caller waits for the first. Any thread.
 int WritePort(PortConnection& c, const uint8_t* bytes, uint32_t count);
 
-// Reads up to `maximum` bytes that are already waiting, never blocking: returns the count read,
-// 0 when nothing was waiting or the read failed. A failed read shows the port name followed by
-// " port read error occured" (once per connection) and sets `*failed` when given. The receive
-// loop thread only.
+// Reads up to `maximum` bytes that are already waiting, never waiting for more: returns the
+// count read, 0 when nothing was waiting or the read failed. A failed read sets `*failed` when
+// given and shows the port name followed by " port read error occured", once per connection:
+// that first failed read returns only once the user has dismissed the box. The receive loop
+// thread only.
 int ReadPort(PortConnection& c, uint8_t* buffer, int maximum, bool* failed = nullptr);
 
 }  // namespace drel

@@ -1,12 +1,13 @@
 #include "ReceiveLoop.h"
 
+#include <algorithm>
 #include <system_error>
 
+#include "connection/ConnectionDisplay.h"
 #include "connection/PortReadWrite.h"
 #include "download/AutoDownload.h"
 #include "download/DownloadWorker.h"
 #include "download/MatchStream.h"
-#include "terminal/DisplayBytes.h"
 
 namespace drel {
 
@@ -14,7 +15,11 @@ namespace {
 
 using platform::Event;
 
-constexpr int kChunkSize = 80;
+// A read takes what the port holds, up to this much; a flood is then drained in few calls.
+constexpr int kReadSize = 4096;
+// What a read took is shown and watched in runs of at most this much, as if read this way: the
+// watchers report at most one match per run, and a name is captured run by run.
+constexpr int kRunSize = 80;
 
 // The states of the stream watchers, carried from chunk to chunk for the loop's whole life.
 struct WatchStates {
@@ -26,30 +31,56 @@ struct WatchStates {
     uint16_t prompt = 0;
 };
 
-// Hands one chunk, already shown, to the watchers: during a download only the request bytes
-// count; otherwise the image name is captured before the trigger is looked for, so a chunk that
-// ends a name and holds "start download" starts with the whole name.
-void WatchChunk(PortConnection& c, WatchStates& s, const uint8_t* chunk, int count) {
-    if (c.downloading != 0) {
-        if (MatchStream(chunk, count, "\x01", s.headerRequest)) {
-            c.headerRequest->Set();
-        }
-        if (MatchStream(chunk, count, "\x02", s.recordRequest)) {
-            c.recordRequest->Set();
-        }
-        return;
+// What the watchers found in one run. They look at a run before it is handed to the display
+// and act on what they found after: so no text is on screen that its watchers have not seen
+// (a prompt that the user sees before pressing "Auto Down load" is never taken for the one
+// that follows the command), and what their actions show ("S", write markers) still comes after
+// the run that caused it.
+struct Findings {
+    bool downloading = false;  // only the request bytes were looked for
+    bool headerRequest = false;
+    bool recordRequest = false;
+    size_t markerEnd = 0;  // where ":F=" ended in the run, when the capture starts there
+    bool trigger = false;
+    bool prompt = false;
+};
+
+// Feeds one run to the matchers: during a download only the request bytes count; otherwise
+// ":F=" while no name is being captured, "start download", and "FW>" while the chain is armed.
+Findings LookAtRun(const PortConnection& c, WatchStates& s, const uint8_t* run, int count) {
+    Findings found;
+    found.downloading = c.downloading != 0;
+    if (found.downloading) {
+        found.headerRequest = MatchStream(run, count, "\x01", s.headerRequest) != 0;
+        found.recordRequest = MatchStream(run, count, "\x02", s.recordRequest) != 0;
+        return found;
     }
-    size_t markerEnd = 0;
-    if (s.capture == kCaptureIdle && MatchStream(chunk, count, ":F=", s.marker, &markerEnd)) {
+    if (s.capture == kCaptureIdle && MatchStream(run, count, ":F=", s.marker, &found.markerEnd)) {
         s.capture = kCaptureMarkerDone;
     }
-    if (s.capture != kCaptureIdle) {
-        CaptureImageName(chunk, count, s.capture, c.imageName, markerEnd);
+    found.trigger = MatchStream(run, count, "start download", s.trigger) != 0;
+    found.prompt = c.autoArmed != 0 && MatchStream(run, count, "FW>", s.prompt) != 0;
+    return found;
+}
+
+// Acts on what LookAtRun found, once the run has been handed to the display. The image name is
+// captured before the trigger starts a worker, so a run that ends a name and holds "start
+// download" starts the worker with the whole name.
+void ActOnRun(PortConnection& c, WatchStates& s, const Findings& found, const uint8_t* run,
+              int count) {
+    if (found.headerRequest) {
+        c.headerRequest->Set();
     }
-    if (MatchStream(chunk, count, "start download", s.trigger)) {
+    if (found.recordRequest) {
+        c.recordRequest->Set();
+    }
+    if (!found.downloading && s.capture != kCaptureIdle) {
+        CaptureImageName(run, count, s.capture, c.imageName, found.markerEnd);
+    }
+    if (found.trigger) {
         StartDownloadWorker(c);
     }
-    if (c.autoArmed != 0 && MatchStream(chunk, count, "FW>", s.prompt)) {
+    if (found.prompt) {
         ReactToPrompt(c);
     }
 }
@@ -60,22 +91,34 @@ void ReportDeviceGone(PortConnection& c) {
     }
 }
 
-// Reads and shows chunks until the input queue is empty or the connection closes. Returns false
-// when the device has gone away: a read failed twice in a row.
+// Shows and watches what one read took, run by run.
+void HandRuns(PortConnection& c, WatchStates& states, const uint8_t* bytes, int count) {
+    for (int at = 0; at < count; at += kRunSize) {
+        const uint8_t* run = bytes + at;
+        const int length = std::min(kRunSize, count - at);
+        const Findings found = LookAtRun(c, states, run, length);
+        DisplayBytes(c, run, length);
+        ActOnRun(c, states, found, run, length);
+    }
+}
+
+// Reads, shows and watches until the input queue is empty or the connection closes. Returns
+// false when the device has gone away: a read failed twice in a row.
 bool DrainInput(PortConnection& c, WatchStates& states, bool& lastReadFailed) {
-    uint8_t chunk[kChunkSize];
+    uint8_t buffer[kReadSize];
     while (c.connected != 0) {
         bool failed = false;
-        const int count = ReadPort(c, chunk, kChunkSize, &failed);
+        const int count = ReadPort(c, buffer, kReadSize, &failed);
         if (failed && lastReadFailed) {
             return false;
         }
         lastReadFailed = failed;
-        if (count == 0) {
+        HandRuns(c, states, buffer, count);
+        if (count < kReadSize) {
+            // The read took all the port held: asking again would find the queue empty, and
+            // what comes meanwhile ends the next wait at once.
             break;
         }
-        DisplayBytes(c.outputView, chunk, count);
-        WatchChunk(c, states, chunk, count);
     }
     return true;
 }

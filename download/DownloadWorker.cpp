@@ -5,9 +5,9 @@
 #include <memory>
 #include <system_error>
 
+#include "connection/ConnectionDisplay.h"
 #include "connection/PortReadWrite.h"
 #include "download/BinImageReader.h"
-#include "terminal/DisplayBytes.h"
 
 namespace drel {
 
@@ -23,7 +23,7 @@ struct FileCloser {
 };
 
 void Show(PortConnection& c, const char* mark) {
-    DisplayBytes(c.outputView, reinterpret_cast<const uint8_t*>(mark),
+    DisplayBytes(c, reinterpret_cast<const uint8_t*>(mark),
                  static_cast<int>(std::char_traits<char>::length(mark)));
 }
 
@@ -95,11 +95,11 @@ int SendRecords(PortConnection& c, BinImageReader& image) {
 
 }  // namespace
 
-int DownloadWorker(PortConnection& c) {
+int DownloadWorker(PortConnection& c, const std::string& imageName) {
     c.downloading = 1;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(c.imageName, "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(imageName.c_str(), "rb"));
     if (!file) {
-        return End(c, 0, std::string(" can not open image file ") + c.imageName);
+        return End(c, 0, " can not open image file " + imageName);
     }
     BinImageReader image(file.get(), c.downloadOptions.allocateRecord);
     uint8_t head[kImageHeaderSize];
@@ -125,7 +125,8 @@ void StartDownloadWorker(PortConnection& c) {
         c.downloadWorker.join();
     }
     try {
-        c.downloadWorker = std::thread([&c] { DownloadWorker(c); });
+        c.downloadWorker =
+            std::thread([&c, name = std::string(c.imageName)] { DownloadWorker(c, name); });
     } catch (const std::system_error&) {
         // No thread, no transfer: the device's request goes unanswered and it times out.
     }

@@ -107,10 +107,10 @@ struct CommTimeouts {
     uint32_t WriteTotalTimeoutConstant = 0;
 };
 
-// Queue status that ClearCommError fills in.
+// Queue status that ClearCommError fills in: what a read needs, and no more, since the receive
+// loop asks for it before every read.
 struct CommStat {
-    uint32_t cbInQue = 0;   // bytes received and not yet read
-    uint32_t cbOutQue = 0;  // bytes written and not yet sent
+    uint32_t cbInQue = 0;  // bytes received and not yet read
 };
 
 }  // namespace drel::platform

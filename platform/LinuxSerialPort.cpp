@@ -32,6 +32,13 @@ bool HasNoModemLines(int err) {
     return err == ENOTTY || err == EINVAL;
 }
 
+// Whether the driver of `fd` counts line errors; one that does not (a pseudo-terminal, many USB
+// adapters) need not be asked before every read.
+bool CountsLineErrors(int fd) {
+    serial_icounter_struct icount{};
+    return ioctl(fd, TIOCGICOUNT, &icount) == 0 || (errno != ENOTTY && errno != EINVAL);
+}
+
 // Completes an operation for whoever waits on its event.
 void SignalDone(Overlapped& overlapped) {
     if (overlapped.hEvent != nullptr) {
@@ -72,7 +79,8 @@ std::unique_ptr<LinuxSerialPort> LinuxSerialPort::Open(const std::string& path) 
     return port;
 }
 
-LinuxSerialPort::LinuxSerialPort(int fd) : fd_(fd), shadow_(InitialShadow()) {
+LinuxSerialPort::LinuxSerialPort(int fd)
+    : fd_(fd), hasErrorCounters_(CountsLineErrors(fd)), shadow_(InitialShadow()) {
     // Line errors count from the open on.
     ReadErrorCounts(lastErrorCounts_);
 }
@@ -259,16 +267,12 @@ bool LinuxSerialPort::QueuedInput(uint32_t& count) const {
 
 bool LinuxSerialPort::ClearCommError(uint32_t& errors, CommStat* stat) {
     errors = 0;
-    if (stat != nullptr) {
-        int outQueued = 0;
-        if (!QueuedInput(stat->cbInQue) || ioctl(fd_, TIOCOUTQ, &outQueued) != 0) {
-            return FailWithErrno(errno);
-        }
-        stat->cbOutQue = static_cast<uint32_t>(outQueued);
+    if (stat != nullptr && !QueuedInput(stat->cbInQue)) {
+        return FailWithErrno(errno);
     }
-    // Drivers without counters (a pseudo-terminal) report no line errors.
+    // Drivers without counters (a pseudo-terminal) report no line errors; they are asked once.
     LineErrorCounts counts;
-    if (ReadErrorCounts(counts)) {
+    if (hasErrorCounters_ && ReadErrorCounts(counts)) {
         std::lock_guard lock(stateMutex_);
         errors = LineErrorFlags(lastErrorCounts_, counts);
         lastErrorCounts_ = counts;

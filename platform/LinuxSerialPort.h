@@ -72,8 +72,9 @@ class LinuxSerialPort final : public SerialPort {
     bool FinishWrite(Overlapped& overlapped, uint32_t& transferred, uint32_t error);
 
     const int fd_;
-    WakeSignal maskChanged_;  // ends a pending WaitCommEvent
-    WakeSignal txAborted_;    // ends a pending write completion
+    const bool hasErrorCounters_;  // the driver answers TIOCGICOUNT
+    WakeSignal maskChanged_;       // ends a pending WaitCommEvent
+    WakeSignal txAborted_;         // ends a pending write completion
 
     std::atomic<uint32_t> mask_{0};
     // Bumped by every SetCommMask. A wait ends when it differs from the value the last wait

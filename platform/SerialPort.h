@@ -51,7 +51,7 @@ class SerialPort {
     virtual bool WaitCommEvent(uint32_t& events) = 0;
 
     // Returns the line errors (CE_* bits) seen since the last call and clears them; fills
-    // `stat`, when given, with the queue counts.
+    // `stat`, when given, with the count of bytes waiting to be read.
     virtual bool ClearCommError(uint32_t& errors, CommStat* stat) = 0;
 
     // Reads up to `count` bytes without waiting; `read` is how many came. Fails with the

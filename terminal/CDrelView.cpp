@@ -1,36 +1,36 @@
 #include "terminal/CDrelView.h"
 
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 #include "connection/CDrelDoc.h"
+#include "connection/ConnectionDisplay.h"
 #include "download/AutoDownload.h"
 #include "framework/StandardIds.h"
-#include "framework/UiThread.h"
 #include "resources/resource.h"
-#include "terminal/ShowTextRules.h"
 
 namespace drel {
 
 namespace {
 
-// Received text repaints the terminal at most once per frame of this length: a device that
-// prints fast hands over a run every few microseconds, and painting each would cost far more
-// than showing it.
+// Waiting text is shown at most once per frame of this length: a device that prints fast hands
+// over a run every few microseconds, and showing each would cost far more than reading it.
 constexpr int kFrameMs = 16;
 
 }  // namespace
 
 CDrelView::CDrelView() {
     m_frameTimer.setSingleShot(true);
-    m_frameTimer.setInterval(kFrameMs);
-    connect(&m_frameTimer, &QTimer::timeout, this,
-            [this] { GetEditCtrl().setUpdatesEnabled(true); });
+    connect(&m_frameTimer, &QTimer::timeout, this, &CDrelView::ApplyPendingText);
+    connect(GetEditCtrl().document(), &QTextDocument::contentsChanged, this,
+            &CDrelView::OnTextChanged);
 }
 
 CDrelView::~CDrelView() {
+    // Once released, no thread hands this view text any more; a wake still posted for it goes
+    // with the object.
     if (PortConnection* c = Connection()) {
-        OutputView* self = this;
-        c->outputView.compare_exchange_strong(self, nullptr);
+        ReleaseOutputView(*c, this);
     }
 }
 
@@ -39,13 +39,26 @@ PortConnection* CDrelView::Connection() const {
     return doc != nullptr ? &doc->Connection() : nullptr;
 }
 
-void CDrelView::ShowText(const std::string& text) {
-    CallOnUiThread([this, &text] { ApplyShowText(text); });
+void CDrelView::ShowText(std::string_view text) {
+    if (m_pending.Add(text)) {
+        QMetaObject::invokeMethod(this, &CDrelView::OnTextWaiting, Qt::QueuedConnection);
+    }
 }
 
-void CDrelView::ApplyShowText(const std::string& text) {
-    HoldRepaintsForAFrame();
-    const TextEdit edit = PlanShowText(static_cast<size_t>(GetWindowTextLength()), text);
+void CDrelView::OnTextWaiting() {
+    const qint64 sinceApply = m_sinceApply.isValid() ? m_sinceApply.elapsed() : kFrameMs;
+    if (sinceApply >= kFrameMs) {
+        ApplyPendingText();
+    } else if (!m_frameTimer.isActive()) {
+        m_frameTimer.start(static_cast<int>(kFrameMs - sinceApply));
+    }
+}
+
+void CDrelView::ApplyPendingText() {
+    m_frameTimer.stop();
+    m_sinceApply.start();
+    m_bApplying = true;
+    const TextEdit edit = m_pending.Take(static_cast<size_t>(GetWindowTextLength()));
     if (edit.cutFront > 0) {
         // Cut in place: setting the whole remaining text anew would lay out every line again.
         SetSel(0, static_cast<int>(edit.cutFront), true);
@@ -55,12 +68,12 @@ void CDrelView::ApplyShowText(const std::string& text) {
     SetSel(length - static_cast<int>(edit.eraseCount), length);
     ReplaceSel(edit.append, false);
     ScrollCaret();
+    m_bApplying = false;
 }
 
-void CDrelView::HoldRepaintsForAFrame() {
-    if (!m_frameTimer.isActive()) {
-        GetEditCtrl().setUpdatesEnabled(false);
-        m_frameTimer.start();
+void CDrelView::OnTextChanged() {
+    if (!m_bApplying) {
+        m_pending.TextChanged(static_cast<size_t>(GetWindowTextLength()));
     }
 }
 
@@ -74,12 +87,13 @@ void CDrelView::OnLButtonDblClk(unsigned, const QPoint&) {}
 
 void CDrelView::OnActivateView(bool activate, CView* activated, CView* deactivated) {
     if (PortConnection* c = Connection()) {
-        c->outputView = this;
+        SetOutputView(*c, this);
     }
     CEditView::OnActivateView(activate, activated, deactivated);
 }
 
 bool CDrelView::OnPreparePrinting(CPrintInfo* pInfo) {
+    ApplyPendingText();
     return DoPreparePrinting(pInfo);
 }
 

@@ -3,15 +3,19 @@
 // The terminal window of a connection: an edit view whose text is what the device sent.
 //
 // Received text arrives through ShowText, from the receive loop, the download worker or a
-// keystroke's write marker, and is carried out on the user-interface thread under the display
-// rules (ShowTextRules.h). Typed characters are not inserted: each is sent to the port as one
-// byte, and only what the device sends back shows. The view that was activated or deactivated
-// last is the one its connection shows text in.
+// write's marker, on any thread, and waits in the view's PendingText; the user-interface thread
+// shows what waits once per frame, at once when the terminal was idle, as one edit of the text
+// under the display rules (ShowTextRules.h). So a device that floods costs the window one edit a
+// frame, and no thread that hands text over ever waits for the window. Typed characters are not
+// inserted: each is sent to the port as one byte, and only what the device sends back shows. The
+// view that was activated or deactivated last is the one its connection shows text in.
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "framework/CEditView.h"
 #include "terminal/OutputView.h"
+#include "terminal/PendingText.h"
 
 namespace drel {
 
@@ -25,9 +29,12 @@ class CDrelView : public CEditView, public OutputView {
     // Stops being its connection's output view.
     ~CDrelView() override;
 
-    // Shows one run of received text at the end of the terminal. Any thread; the caller waits
-    // until the user-interface thread has done it.
-    void ShowText(const std::string& text) override;
+    // Hands one run of received text to the terminal, which shows it at the end of its text
+    // within a frame. Any thread; returns at once.
+    void ShowText(std::string_view text) override;
+
+    // Shows at once the text still waiting, as saving and printing need. User-interface thread.
+    void ApplyPendingText();
 
     // Hands the character's low 8 bits to the connection's writer, which sends them to the port
     // as one byte; returns at once, and nothing is inserted.
@@ -53,11 +60,13 @@ class CDrelView : public CEditView, public OutputView {
   private:
     // The connection of the view's document; null for a document that is not a terminal.
     PortConnection* Connection() const;
-    void ApplyShowText(const std::string& text);
-    void HoldRepaintsForAFrame();
+    void OnTextWaiting();
+    void OnTextChanged();
 
-    // Ends a frame in which received text changed the terminal without repainting it.
-    QTimer m_frameTimer;
+    PendingText m_pending;
+    QTimer m_frameTimer;         // shows what waits once the current frame is over
+    QElapsedTimer m_sinceApply;  // since waiting text was last shown
+    bool m_bApplying = false;    // the text changes because waiting text is shown
 };
 
 }  // namespace drel

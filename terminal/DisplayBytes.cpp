@@ -8,14 +8,21 @@ int DisplayBytes(OutputView* view, const uint8_t* bytes, int count) {
     if (view == nullptr) {
         return 1;
     }
-    std::string text;
-    text.reserve(count > 0 ? static_cast<size_t>(count) : 0);
+    // The receive loop's runs fit here; longer ones are rare and take memory of their own.
+    char local[256];
+    std::string large;
+    char* text = local;
+    if (count > static_cast<int>(sizeof local)) {
+        large.resize(static_cast<size_t>(count));
+        text = large.data();
+    }
+    size_t length = 0;
     for (int i = 0; i < count; ++i) {
         if (bytes[i] != 0) {
-            text.push_back(static_cast<char>(bytes[i]));
+            text[length++] = static_cast<char>(bytes[i]);
         }
     }
-    view->ShowText(text);
+    view->ShowText(std::string_view(text, length));
     return 1;
 }
 

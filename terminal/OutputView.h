@@ -2,7 +2,7 @@
 
 // Where a connection's received text goes: the terminal view that shows it.
 
-#include <string>
+#include <string_view>
 
 namespace drel {
 
@@ -10,10 +10,9 @@ class OutputView {
   public:
     virtual ~OutputView() = default;
 
-    // Shows `text` at the end of the terminal under the display rules (ShowTextRules.h).
-    // Any thread: a view with a window carries it out on the user-interface thread and returns
-    // once it is done there.
-    virtual void ShowText(const std::string& text) = 0;
+    // Shows `text` at the end of the terminal under the display rules (ShowTextRules.h), after
+    // the runs handed over before it. Any thread; returns without waiting for the window.
+    virtual void ShowText(std::string_view text) = 0;
 };
 
 }  // namespace drel

@@ -18,8 +18,8 @@ namespace drel {
 inline constexpr size_t kTrimThreshold = 16384;
 inline constexpr size_t kTrimCount = 4097;
 
-// One run's change to a terminal text: cut `cutFront` characters from the start, then replace
-// the last `eraseCount` characters with `append`.
+// A change to a terminal text: cut `cutFront` characters from the start, then replace the last
+// `eraseCount` characters with `append`.
 struct TextEdit {
     size_t cutFront = 0;
     size_t eraseCount = 0;
@@ -29,7 +29,19 @@ struct TextEdit {
 // The change that showing `run` makes to a text of `currentLength` characters. Any thread.
 TextEdit PlanShowText(size_t currentLength, std::string_view run);
 
-// Carries out `edit` on `text`. Any thread.
+// Folds the showing of `run` into `pending`, a change planned for a text of `baseLength`
+// characters (cutFront + eraseCount <= baseLength): afterwards `pending` makes of that text
+// exactly what `pending` followed by showing `run` made of it. What the trim cuts from text
+// that `pending` appends is dropped from `append` at once, so `append` never holds more than
+// the longest text the rules leave (kTrimThreshold - 1 plus the expansion of one run).
+// Any thread; touches nothing but its arguments.
+void FoldShowText(TextEdit& pending, size_t baseLength, std::string_view run);
+
+// The length of a text of `baseLength` characters once `edit` has been carried out on it.
+// Any thread.
+size_t LengthAfter(size_t baseLength, const TextEdit& edit);
+
+// Carries out `edit` on `text`. Cuts and erases reach no further than the text. Any thread.
 void ApplyTextEdit(std::string& text, const TextEdit& edit);
 
 }  // namespace drel

@@ -11,6 +11,7 @@
 #include "app/CDrelApp.h"
 #include "app/CMainFrame.h"
 #include "connection/CDrelDoc.h"
+#include "connection/ConnectionDisplay.h"
 #include "framework/CDialog.h"
 #include "framework/CMDIChildWnd.h"
 #include "framework/StandardIds.h"
@@ -22,7 +23,6 @@ namespace drel::bench {
 namespace {
 
 constexpr int kLatenessTickMs = 50;
-constexpr int kPromptSettleMs = 200;
 
 CDrelView* FirstView(CDrelDoc* doc) {
     return dynamic_cast<CDrelView*>(doc->GetFirstView());
@@ -120,13 +120,9 @@ bool BenchSession::Begin(std::string& error) {
         return false;
     }
     // The command runs on the active terminal; activating it makes its view the output view,
-    // so that comes before the meters. A chunk is shown before the receive loop's watchers see
-    // it: the prompt on the screen may still be on its way to the "FW>" watcher, which would
-    // answer it at once once the command has armed the chain. A user's click comes later; so
-    // does the command here.
+    // so that comes before the meters.
     if (!options_.autoDownload.empty()) {
         ActivateFirstTerminal();
-        QTest::qWait(kPromptSettleMs);
     }
     if (options_.count) {
         CountTerminals();
@@ -152,7 +148,7 @@ void BenchSession::CountTerminals() {
     for (CDrelDoc* doc : Terminals()) {
         auto& counter = counters_.emplace_back(
             std::make_unique<CountingView>(*FirstView(doc), options_.display));
-        doc->Connection().outputView = counter.get();
+        SetOutputView(doc->Connection(), counter.get());
     }
 }
 

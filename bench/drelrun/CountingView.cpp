@@ -2,7 +2,7 @@
 
 namespace drel::bench {
 
-void CountingView::ShowText(const std::string& text) {
+void CountingView::ShowText(std::string_view text) {
     {
         std::lock_guard lock(hashLock_);
         hash_.Add(text.data(), text.size());

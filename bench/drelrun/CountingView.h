@@ -20,7 +20,7 @@ class CountingView : public OutputView {
     // A meter in front of `shown`; with `display` false the text stops at the meter.
     CountingView(OutputView& shown, bool display) : shown_(shown), display_(display) {}
 
-    void ShowText(const std::string& text) override;
+    void ShowText(std::string_view text) override;
 
     std::uint64_t bytes() const { return bytes_; }
     std::uint64_t hash() const;

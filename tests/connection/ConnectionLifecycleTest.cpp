@@ -133,7 +133,7 @@ TEST(ConnectionLifecycleTest, CloseReleasesNothingBeforeTheLoopHasEnded) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     Fixture f;  // closes before the promises its loop waits on go away
-    f.view.onShow = [&, first = true](const std::string&) mutable {
+    f.view.onShow = [&, first = true](std::string_view) mutable {
         if (std::exchange(first, false)) {
             showing.set_value();
             released.wait();

@@ -50,7 +50,7 @@ TEST(ConnectionOnPtyTest, BurstIsShownInChunksOf80BeforeTheWatchersSeeThem) {
     std::shared_future<void> queued = burstQueued.get_future().share();
     std::vector<std::string> namesWhenShown;
     PtyConnection p;
-    p.view.onShow = [&](const std::string&) {
+    p.view.onShow = [&](std::string_view) {
         namesWhenShown.push_back(p.c.imageName);
         if (namesWhenShown.size() == 1) {
             firstShown.set_value();

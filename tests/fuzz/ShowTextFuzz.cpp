@@ -90,7 +90,7 @@ class StringTerminal : public drel::OutputView {
   public:
     explicit StringTerminal(std::string text) : text_(std::move(text)) {}
 
-    void ShowText(const std::string& run) override {
+    void ShowText(std::string_view run) override {
         const size_t length = text_.size();
         const TextEdit edit = drel::PlanShowText(length, run);
         Require(edit.cutFront == (length >= kTrimThreshold ? kTrimCount : 0),

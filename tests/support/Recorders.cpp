@@ -4,10 +4,10 @@
 
 namespace drel::test {
 
-void RecordingView::ShowText(const std::string& text) {
+void RecordingView::ShowText(std::string_view text) {
     {
         std::lock_guard lock(mutex_);
-        runs_.push_back(text);
+        runs_.emplace_back(text);
         bytes_ += text.size();
         ApplyTextEdit(text_, PlanShowText(text_.size(), text));
     }

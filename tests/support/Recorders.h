@@ -27,14 +27,14 @@ bool WaitFor(std::condition_variable& changed, std::unique_lock<std::mutex>& loc
 // make of them. `onShow`, when set, runs after each run is recorded (on the showing thread).
 class RecordingView : public OutputView {
   public:
-    void ShowText(const std::string& text) override;
+    void ShowText(std::string_view text) override;
 
     std::vector<std::string> Runs() const;
     std::string Text() const;
     // Waits until the concatenated runs hold at least `count` bytes.
     bool WaitForBytes(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-    std::function<void(const std::string&)> onShow;
+    std::function<void(std::string_view)> onShow;
 
   private:
     mutable std::mutex mutex_;

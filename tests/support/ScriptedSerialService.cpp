@@ -110,7 +110,6 @@ class ScriptedSerialService::Port final : public SerialPort {
         s_.lineErrors_ = 0;
         if (stat != nullptr) {
             stat->cbInQue = static_cast<uint32_t>(s_.input_.size());
-            stat->cbOutQue = 0;
         }
         return true;
     }
