@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "FuzzCheck.h"
+#include "TextModel.h"
 #include "terminal/DisplayBytes.h"
 #include "terminal/OutputView.h"
 #include "terminal/ShowTextRules.h"
@@ -32,37 +33,11 @@ namespace {
 using drel::kTrimCount;
 using drel::kTrimThreshold;
 using drel::TextEdit;
+using drel::fuzz::Filler;
+using drel::fuzz::ModelShow;
 using drel::fuzz::Require;
 
 constexpr size_t kMaxRun = 80;
-
-// Shows `bytes` on `text` by the terminal's rules as a user sees them: a zero byte is left out;
-// a text of 16384 characters or more first loses its first 4097; each BS, taken from the first,
-// erases the character before it in the run, or one shown character when nothing is left
-// before it in the run; then every LF goes and every CR becomes CR LF; the run lands at the
-// end.
-void ModelShow(std::string& text, std::string_view bytes) {
-    if (text.size() >= 16384) {
-        text.erase(0, 4097);
-    }
-    std::string run(bytes);
-    std::erase(run, '\0');
-    size_t erase = 0;
-    for (size_t bs = run.find('\b'); bs != std::string::npos; bs = run.find('\b')) {
-        if (bs == 0) {
-            ++erase;
-            run.erase(0, 1);
-        } else {
-            run.erase(bs - 1, 2);
-        }
-    }
-    text.resize(text.size() - std::min(erase, text.size()));
-    std::erase(run, '\n');
-    for (size_t cr = run.find('\r'); cr != std::string::npos; cr = run.find('\r', cr + 2)) {
-        run.insert(cr + 1, 1, '\n');
-    }
-    text += run;
-}
 
 // Whether every LF of `text` from index `first` on has a CR before it.
 bool LineFeedsFollowCarriageReturns(std::string_view text, size_t first) {
@@ -112,16 +87,6 @@ class StringTerminal : public drel::OutputView {
     bool cut_ = false;
     size_t longestAppend_ = 0;
 };
-
-// Text of `length` characters in lines of 63 characters and CR LF.
-std::string Filler(size_t length) {
-    std::string text(length, 'x');
-    for (size_t i = 63; i + 1 < length; i += 65) {
-        text[i] = '\r';
-        text[i + 1] = '\n';
-    }
-    return text;
-}
 
 }  // namespace
 
