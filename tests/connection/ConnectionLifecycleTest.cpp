@@ -11,6 +11,7 @@
 
 #include "support/Recorders.h"
 #include "support/ScriptedSerialService.h"
+#include "support/Watchdog.h"
 
 using namespace drel;
 
@@ -142,13 +143,13 @@ TEST(ConnectionLifecycleTest, CloseReleasesNothingBeforeTheLoopHasEnded) {
     f.c.outputView = &f.view;
     ASSERT_TRUE(f.Open());
     f.device.QueueInput("hello");
-    showing.get_future().wait();
+    test::CallWatched("the loop showing the input", [&] { showing.get_future().wait(); });
 
     std::thread closer([&] { CloseConnection(f.c); });
     ASSERT_TRUE(f.device.WaitForCallCount("SetCommMask", 3));  // open, loop start, close
     EXPECT_EQ(f.device.CallCount("CloseHandle"), 0);
     release.set_value();
-    closer.join();
+    test::CallWatched("the close once the loop is released", [&] { closer.join(); });
     EXPECT_EQ(f.device.CallCount("CloseHandle"), 1);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/CommError.h"
 #include "support/Recorders.h"
 #include "support/ScriptedSerialService.h"
+#include "support/Watchdog.h"
 #include "tools/devsim/BinImageWriter.h"
 
 using namespace drel;
@@ -159,8 +160,7 @@ TEST(DownloadWorkerTest, NoHeaderRequestTimesOutAfterOneSecond) {
     ASSERT_TRUE(t.Announce(t.WriteFile(Image({16}))));
     ASSERT_TRUE(t.ui.WaitForBoxes(1));
     const auto waited = Clock::now() - start;
-    EXPECT_GE(waited, 1000ms);
-    EXPECT_LT(waited, 3000ms);
+    EXPECT_GE(waited, 1000ms);  // not early; how late is no concern of this test
     EXPECT_EQ(t.Boxes(), std::vector<std::string>{"COM5 Request header time out"});
     ASSERT_TRUE(t.WaitUntilEnded());
     EXPECT_EQ(Sizes(t.device.Writes()), std::vector<size_t>{7});
@@ -257,7 +257,8 @@ TEST(DownloadWorkerTest, FailedRecordWriteEndsTheTransferQuietly) {
     EXPECT_EQ(t.Marks(), "SH");
 }
 
-// However the worker is occupied, a close wakes it, waits for it and returns promptly.
+// However the worker is occupied, a close wakes it and waits for it: never for the device, for a
+// message being shown or for the worker's 60-second waits, which outlast the watchdog.
 TEST(DownloadWorkerTest, CloseInEveryPhaseOfATransferIsPrompt) {
     const struct {
         const char* name;
@@ -298,9 +299,7 @@ TEST(DownloadWorkerTest, CloseInEveryPhaseOfATransferIsPrompt) {
         t.c.downloadOptions.recordTimeoutMs = 60000;
         ASSERT_TRUE(t.Announce(t.WriteFile(Image(std::vector<uint32_t>(4, 64 * 1024)))));
         c.reachPhase(t);
-        const auto start = Clock::now();
-        CloseConnection(t.c);
-        EXPECT_LT(Clock::now() - start, 500ms) << c.name;
+        test::CallWatched(std::string("the close while ") + c.name, [&] { CloseConnection(t.c); });
         EXPECT_FALSE(t.c.downloadWorker.joinable()) << c.name;
         EXPECT_EQ(t.c.downloading, 0) << c.name;
     }

@@ -1,5 +1,6 @@
 #include "support/Recorders.h"
 
+#include "support/Watchdog.h"
 #include "terminal/ShowTextRules.h"
 
 namespace drel::test {
@@ -49,7 +50,8 @@ void RecordingUserInterface::HoldBoxes(bool hold) {
 
 void RecordingUserInterface::WaitServingRequests(platform::Event& done) {
     HoldBoxes(false);
-    done.Wait(platform::INFINITE);
+    CallWatched("the close's wait for the connection's threads",
+                [&] { done.Wait(platform::INFINITE); });
 }
 
 std::vector<RecordingUserInterface::Box> RecordingUserInterface::Boxes() const {

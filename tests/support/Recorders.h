@@ -46,8 +46,9 @@ class RecordingView : public OutputView {
 
 // A user interface whose message boxes are recorded and answered at once, or, while held, once
 // released or once a close begins waiting (WaitServingRequests), as the real one dismisses the
-// boxes of a closing connection. Its wait for another thread is a plain wait: tests show text
-// on the showing thread itself.
+// boxes of a closing connection. Its wait for another thread is a plain wait, since tests show
+// text on the showing thread itself, under a watchdog: a close whose threads do not end fails
+// its test instead of hanging it.
 class RecordingUserInterface : public UserInterface {
   public:
     struct Box {
