@@ -32,12 +32,14 @@ int CMainFrame::OnCreate() {
     m_wndToolBar.EnableDocking(CBRS_ALIGN_ANY);
     EnableDocking(CBRS_ALIGN_ANY);
     DockControlBar(&m_wndToolBar);
-    LoadDownloadNames(DrelApp());
+    CDrelApp& app = DrelApp();
+    LoadDownloadNames(app, app);
     return 0;
 }
 
 void CMainFrame::OnClose() {
-    SaveDownloadNames(DrelApp());
+    CDrelApp& app = DrelApp();
+    SaveDownloadNames(app, app);
     CMDIFrameWnd::OnClose();
 }
 

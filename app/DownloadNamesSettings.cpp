@@ -2,17 +2,17 @@
 
 #include <QSettings>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/DownloadNames.h"
+#include "framework/CWinApp.h"
 
 namespace drel {
 
 namespace {
 
-constexpr char kOrganization[] = "Ovex";
-constexpr char kApplication[] = "drel";
 constexpr char kGroup[] = "Settings";
 constexpr const char* kValueNames[] = {"FirstFileName", "SecondFileName"};  // by name index
 
@@ -31,33 +31,33 @@ std::optional<std::string> StoredName(const QVariant& value) {
 
 }  // namespace
 
-bool LoadDownloadNames(DownloadNames& names) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, kOrganization, kApplication);
-    store.beginGroup(kGroup);
+bool LoadDownloadNames(const CWinApp& app, DownloadNames& names) {
+    const std::unique_ptr<QSettings> store = app.OpenSettings();
+    store->beginGroup(kGroup);
     for (int index = 0; index < 2; ++index) {
-        if (std::optional<std::string> name = StoredName(store.value(kValueNames[index]))) {
+        if (std::optional<std::string> name = StoredName(store->value(kValueNames[index]))) {
             names.SetDownloadName(index, std::move(*name));
         }
     }
-    return store.status() == QSettings::NoError;
+    return store->status() == QSettings::NoError;
 }
 
-bool SaveDownloadNames(const DownloadNames& names) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, kOrganization, kApplication);
-    store.beginGroup(kGroup);
+bool SaveDownloadNames(const CWinApp& app, const DownloadNames& names) {
+    const std::unique_ptr<QSettings> store = app.OpenSettings();
+    store->beginGroup(kGroup);
     for (int index = 0; index < 2; ++index) {
         const std::string name = names.GetDownloadName(index);
         if (name.empty()) {
-            store.remove(kValueNames[index]);
+            store->remove(kValueNames[index]);
         } else {
-            store.setValue(kValueNames[index], QString::fromLocal8Bit(name));
+            store->setValue(kValueNames[index], QString::fromLocal8Bit(name));
         }
     }
-    store.endGroup();
-    store.sync();
+    store->endGroup();
+    store->sync();
     // QSettings keeps the first fault it met, so a write that fails after a malformed file was
     // read still reads as a format error.
-    return store.status() != QSettings::AccessError;
+    return store->status() != QSettings::AccessError;
 }
 
 }  // namespace drel

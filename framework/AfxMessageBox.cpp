@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <algorithm>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -62,8 +61,6 @@ int DismissedAnswer(unsigned type) {
 
 QMessageBox::StandardButtons ButtonsOf(unsigned type) {
     switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL:
-            return QMessageBox::Ok | QMessageBox::Cancel;
         case MB_YESNOCANCEL:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
         case MB_YESNO:
@@ -75,14 +72,10 @@ QMessageBox::StandardButtons ButtonsOf(unsigned type) {
 
 QMessageBox::Icon IconOf(unsigned type) {
     switch (type & MB_ICONMASK) {
-        case MB_ICONSTOP:
-            return QMessageBox::Critical;
         case MB_ICONQUESTION:
             return QMessageBox::Question;
         case MB_ICONEXCLAMATION:
             return QMessageBox::Warning;
-        case MB_ICONINFORMATION:
-            return QMessageBox::Information;
         default:
             return QMessageBox::NoIcon;
     }
@@ -182,12 +175,6 @@ void AfxSuppressMessageBoxes(const void* owner, bool suppress) {
     if (suppress) {
         AfxDismissMessageBoxes(owner);
     }
-}
-
-int AfxOpenMessageBoxCount(const void* owner) {
-    return static_cast<int>(std::count_if(
-        OpenBoxes().begin(), OpenBoxes().end(),
-        [owner](const OpenBox* open) { return open->owner == owner && !open->dismissed; }));
 }
 
 void AfxSetMessageBoxHook(std::function<int(const MessageBoxRequest&)> hook) {

@@ -19,17 +19,12 @@ namespace drel {
 
 // Buttons (one of).
 inline constexpr unsigned MB_OK = 0x00u;
-inline constexpr unsigned MB_OKCANCEL = 0x01u;
 inline constexpr unsigned MB_YESNOCANCEL = 0x03u;
 inline constexpr unsigned MB_YESNO = 0x04u;
 inline constexpr unsigned MB_TYPEMASK = 0x0Fu;
 // Icons (one of).
-inline constexpr unsigned MB_ICONSTOP = 0x10u;
-inline constexpr unsigned MB_ICONERROR = MB_ICONSTOP;
 inline constexpr unsigned MB_ICONQUESTION = 0x20u;
 inline constexpr unsigned MB_ICONEXCLAMATION = 0x30u;
-inline constexpr unsigned MB_ICONWARNING = MB_ICONEXCLAMATION;
-inline constexpr unsigned MB_ICONINFORMATION = 0x40u;
 inline constexpr unsigned MB_ICONMASK = 0xF0u;
 
 // Answers besides IDOK and IDCANCEL.
@@ -59,9 +54,6 @@ void AfxDismissMessageBoxes(const void* owner);
 // as dismissed; turning it on also dismisses the open ones. Calls nest: each `true` needs its
 // `false`. Any thread.
 void AfxSuppressMessageBoxes(const void* owner, bool suppress);
-
-// How many boxes for `owner` are open now. User-interface thread.
-int AfxOpenMessageBoxCount(const void* owner);
 
 // Replaces the boxes by `hook`, which gets every request on the user-interface thread and
 // returns the answer; an empty hook shows real boxes again. For tests. User-interface thread.

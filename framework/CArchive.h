@@ -38,8 +38,6 @@ class CArchive {
     // The file's error text after a failure.
     std::string ErrorText() const;
 
-    QFileDevice& GetFile() { return m_file; }
-
   private:
     QFileDevice& m_file;
     Mode m_mode;

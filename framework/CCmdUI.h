@@ -14,16 +14,12 @@ class CCmdUI {
     explicit CCmdUI(int id) : m_nID(id) {}
 
     // Enables or disables the command's items.
-    void Enable(bool on = true) {
-        m_bEnabled = on;
-        m_bEnableSet = true;
-    }
+    void Enable(bool on = true) { m_bEnabled = on; }
 
     // Checks (1) or unchecks (0) the command's menu items and buttons.
     void SetCheck(int check = 1) { m_nCheck = check; }
 
     bool IsEnabled() const { return m_bEnabled; }
-    bool WasEnableSet() const { return m_bEnableSet; }
     // 1 checked, 0 unchecked, -1 when no handler set it.
     int GetCheck() const { return m_nCheck; }
 
@@ -31,7 +27,6 @@ class CCmdUI {
 
   private:
     bool m_bEnabled = true;
-    bool m_bEnableSet = false;
     int m_nCheck = -1;
 };
 

@@ -16,7 +16,7 @@ namespace drel {
 
 class CCommandLineInfo {
   public:
-    enum Shell { FileNew, FileOpen, FilePrint, FilePrintTo, FileNothing };
+    enum Shell { FileNew, FileOpen, FilePrint, FilePrintTo };
 
     virtual ~CCommandLineInfo() = default;
 

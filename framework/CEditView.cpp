@@ -171,13 +171,6 @@ void CEditView::SetWindowText(const std::string& text) {
     });
 }
 
-void CEditView::GetSel(int& start, int& end) const {
-    CallOnUiThread([&] {
-        start = std::min(m_nSelAnchor, m_nSelCaret);
-        end = std::max(m_nSelAnchor, m_nSelCaret);
-    });
-}
-
 void CEditView::SetSel(int start, int end, bool noScroll) {
     CallOnUiThread([&] {
         const int length = TextLength();

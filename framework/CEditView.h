@@ -5,8 +5,8 @@
 // The text is 8-bit characters in the system code page, one character per byte, with CR LF
 // pairs as line breaks (see EditTextCodec.h for how Qt's editor holds it). Positions and
 // lengths count bytes; a CR LF pair counts two. The text functions (GetWindowTextLength,
-// GetWindowText, SetWindowText, GetSel, SetSel, ReplaceSel, ScrollCaret) may be called from any
-// thread: each runs on the user-interface thread while the caller waits (CallOnUiThread).
+// GetWindowText, SetWindowText, SetSel, ReplaceSel, ScrollCaret) may be called from any thread:
+// each runs on the user-interface thread while the caller waits (CallOnUiThread).
 //
 // The control uses the system's fixed-width font and never wraps lines. Every change of the
 // text marks the document modified. The view handles the Edit menu's Undo, Cut, Copy and Paste
@@ -44,8 +44,6 @@ class CEditView : public CView {
     // Any thread.
     void SetWindowText(const std::string& text);
 
-    // The selection, `start` <= `end`. Any thread.
-    void GetSel(int& start, int& end) const;
     // Selects from `start` to `end` (-1 as `end`: the end of the text; -1 as `start`: no
     // selection, the caret stays). Positions beyond the text are taken as its end. Unless
     // `noScroll`, scrolls the caret into view. Any thread.

@@ -39,20 +39,7 @@ bool CFrameWnd::IsAcceleratorKey(const QKeyEvent&) const {
 bool CFrameWnd::ShowWindow(int nCmdShow) {
     QWidget* window = Widget();
     const bool wasVisible = window->isVisible();
-    switch (nCmdShow) {
-        case SW_HIDE:
-            window->hide();
-            break;
-        case SW_SHOWMINIMIZED:
-            window->showMinimized();
-            break;
-        case SW_SHOWMAXIMIZED:
-            window->showMaximized();
-            break;
-        default:
-            window->show();
-            break;
-    }
+    window->setVisible(nCmdShow != SW_HIDE);
     return wasVisible;
 }
 

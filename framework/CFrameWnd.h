@@ -49,9 +49,6 @@ class CFrameWnd : public CCmdTarget {
     // The document of the active view (of the active child frame for a main frame).
     virtual CDocument* GetActiveDocument() const;
 
-    // The resource id the frame was loaded from (menu, icon, title string).
-    int GetResourceId() const { return m_nIDResource; }
-
     // Runs command `id` along the route when it is enabled. Returns true when it ran.
     virtual bool OnCommand(int id);
 
@@ -64,13 +61,13 @@ class CFrameWnd : public CCmdTarget {
 
     // Sets the number shown after the document title (":2"); 0 shows none.
     void SetWindowNumber(int number) { m_nWindow = number; }
-    int GetWindowNumber() const { return m_nWindow; }
 
     // Whether `event` is one of the frame's accelerator keys, which run commands before any
     // widget sees the key. The base has none.
     virtual bool IsAcceleratorKey(const QKeyEvent& event) const;
 
-    // Shows the window in `nCmdShow` state (SW_*). Returns whether it was visible before.
+    // Hides the window for SW_HIDE and shows it for any other state (SW_*). Returns whether it
+    // was visible before.
     bool ShowWindow(int nCmdShow);
     // Paints the window at once.
     void UpdateWindow();

@@ -38,7 +38,6 @@ class CMDIChildWnd : public QMdiSubWindow, public CFrameWnd {
                            CCreateContext* context);
 
     QWidget* Widget() override { return this; }
-    CMDIFrameWnd* GetMDIFrame() const { return m_pMDIFrame; }
 
     // The menu shown while this frame is active.
     int GetMenuId() const { return m_nIDResource; }

@@ -80,9 +80,6 @@ class CMDIFrameWnd : public QMainWindow, public CFrameWnd {
     void OnUpdateFrameTitle(bool addToTitle) override;
     bool IsAcceleratorKey(const QKeyEvent& event) const override;
 
-    // The id of the menu shown now (the frame's own or the active child's document type's).
-    int GetShownMenuId() const { return m_nShownMenu; }
-
     // Text in the status bar's message pane; the idle text ("Ready") when `text` is empty.
     void SetMessageText(const std::string& text);
 

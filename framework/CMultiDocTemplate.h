@@ -34,15 +34,8 @@ T* CreateObject() {
 
 class CMultiDocTemplate : public CCmdTarget {
   public:
-    enum DocStringIndex {
-        windowTitle,
-        docName,
-        fileNewName,
-        filterName,
-        filterExt,
-        regFileTypeId,
-        regFileTypeName
-    };
+    // The fields of the document string that the framework reads, by position.
+    enum DocStringIndex { docName = 1 };
 
     using DocumentFactory = std::function<CDocument*()>;
     using FrameFactory = std::function<CMDIChildWnd*()>;
@@ -54,8 +47,6 @@ class CMultiDocTemplate : public CCmdTarget {
     ~CMultiDocTemplate() override;
     CMultiDocTemplate(const CMultiDocTemplate&) = delete;
     CMultiDocTemplate& operator=(const CMultiDocTemplate&) = delete;
-
-    int GetResourceId() const { return m_nIDResource; }
 
     // Field `index` of the document string; false (and `text` empty) when the field is empty.
     bool GetDocString(std::string& text, DocStringIndex index) const;

@@ -12,7 +12,6 @@ class QPrinter;
 namespace drel {
 
 struct CPrintInfo {
-    void SetMinPage(int page) { m_nMinPage = page; }
     void SetMaxPage(int page) { m_nMaxPage = page; }
     int GetMinPage() const { return m_nMinPage; }
     int GetMaxPage() const { return m_nMaxPage; }

@@ -25,7 +25,6 @@ class CRecentFileList {
     void Remove(int index);
 
     int GetSize() const { return static_cast<int>(m_files.size()); }
-    int GetMaxSize() const { return m_nSize; }
     const std::string& operator[](int index) const { return m_files.at(index); }
 
     // The text of entry `index` in the File menu: "&1 /path/name", '&' in the path doubled.

@@ -59,15 +59,6 @@ bool CStatusBar::SetIndicators(const int* ids, int count) {
     return true;
 }
 
-int CStatusBar::CommandToIndex(int id) const {
-    for (size_t i = 0; i < m_panes.size(); ++i) {
-        if (m_panes[i].id == id) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
 void CStatusBar::SetPaneText(int index, const std::string& text) {
     if (index >= 0 && index < static_cast<int>(m_panes.size())) {
         m_panes[index].label->setText(ToQString(text));

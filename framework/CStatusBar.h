@@ -36,9 +36,8 @@ class CStatusBar : public QStatusBar {
     // pane showing the string of that id. False, with no pane made, when a string is missing.
     bool SetIndicators(const int* ids, int count);
 
-    // The index of the pane with `id`; -1 when none.
-    int CommandToIndex(int id) const;
-
+    // Sets and reads the text of pane `index` (0 for the first); out-of-range indexes are
+    // ignored (read as empty).
     void SetPaneText(int index, const std::string& text);
     std::string GetPaneText(int index) const;
     // Whether pane `index` shows its text normally (false: greyed).

@@ -119,15 +119,6 @@ void CToolBar::EnableDocking(uint32_t dockStyle) {
     setFloatable(true);
 }
 
-QAction* CToolBar::GetButtonAction(int id) const {
-    for (QAction* action : actions()) {
-        if (CommandIdOf(action) == id) {
-            return action;
-        }
-    }
-    return nullptr;
-}
-
 void CToolBar::UpdateCmdUI(CFrameWnd& target) {
     for (QAction* action : actions()) {
         if (const int id = CommandIdOf(action); id != 0) {

@@ -46,9 +46,6 @@ class CToolBar : public QToolBar {
 
     int GetDlgCtrlID() const { return m_nID; }
 
-    // The button of command `id`; null when the bar has none.
-    QAction* GetButtonAction(int id) const;
-
     // Sets every button's state from the command route of `target`.
     void UpdateCmdUI(CFrameWnd& target);
 

@@ -129,21 +129,6 @@ void CWinApp::SaveStdProfileSettings() {
     settings->sync();
 }
 
-std::string CWinApp::GetProfileString(const std::string& section, const std::string& entry,
-                                      const std::string& defaultValue) const {
-    auto settings = OpenSettings();
-    const QString key = ToQString(section) + '/' + ToQString(entry);
-    return ToStdString(settings->value(key, ToQString(defaultValue)).toString());
-}
-
-bool CWinApp::WriteProfileString(const std::string& section, const std::string& entry,
-                                 const std::string& value) {
-    auto settings = OpenSettings();
-    settings->setValue(ToQString(section) + '/' + ToQString(entry), ToQString(value));
-    settings->sync();
-    return settings->status() == QSettings::NoError;
-}
-
 void CWinApp::AddDocTemplate(CMultiDocTemplate* docTemplate) {
     m_templates.emplace_back(docTemplate);
 }
@@ -179,8 +164,6 @@ bool CWinApp::ProcessShellCommand(CCommandLineInfo& info) {
                 m_pCmdInfo = nullptr;
             }
             return false;
-        case CCommandLineInfo::FileNothing:
-            return true;
     }
     return false;
 }

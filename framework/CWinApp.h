@@ -18,6 +18,8 @@
 #include "framework/CCmdTarget.h"
 #include "framework/CRecentFileList.h"
 
+class QSettings;
+
 namespace drel {
 
 class CCommandLineInfo;
@@ -59,12 +61,10 @@ class CWinApp : public CCmdTarget {
     // Writes it back; done by ExitInstance.
     void SaveStdProfileSettings();
 
-    // A string value of the settings; `defaultValue` when missing.
-    std::string GetProfileString(const std::string& section, const std::string& entry,
-                                 const std::string& defaultValue = {}) const;
-    // Stores a string value; false when the settings file cannot be written.
-    bool WriteProfileString(const std::string& section, const std::string& entry,
-                            const std::string& value);
+    // The settings file, opened afresh: $XDG_CONFIG_HOME/<registry key>/<name>.conf, the name
+    // standing for both before SetRegistryKey. A file that cannot be read or written shows in
+    // the status() of what this returns, never here.
+    std::unique_ptr<QSettings> OpenSettings() const;
 
     // Registers the document template; the application owns it. The first one is the one
     // New uses.
@@ -119,8 +119,6 @@ class CWinApp : public CCmdTarget {
     const MessageMap* GetMessageMap() const override;
 
   private:
-    std::unique_ptr<QSettings> OpenSettings() const;
-
     std::string m_strAppName;
     std::string m_strRegistryKey;
     std::vector<std::unique_ptr<CMultiDocTemplate>> m_templates;

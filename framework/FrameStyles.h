@@ -30,9 +30,6 @@ inline constexpr uint32_t CBRS_SIZE_DYNAMIC = 0x0080u;  // a floating bar may ch
 
 // Show states (CWinApp::m_nCmdShow, CFrameWnd::ShowWindow).
 inline constexpr int SW_HIDE = 0;
-inline constexpr int SW_SHOWNORMAL = 1;
-inline constexpr int SW_SHOWMINIMIZED = 2;
-inline constexpr int SW_SHOWMAXIMIZED = 3;
 inline constexpr int SW_SHOW = 5;
 
 }  // namespace drel

@@ -28,10 +28,6 @@ void AfxSetResources(const ResourceTable& table) {
     Table() = table;
 }
 
-const ResourceTable& AfxGetResources() {
-    return Table();
-}
-
 std::string AfxLoadString(int id) {
     const StringResource* string = FindById(Table().strings, id);
     return string == nullptr ? std::string() : std::string(string->text);

@@ -17,9 +17,6 @@ namespace drel {
 // application starts. User-interface thread.
 void AfxSetResources(const ResourceTable& table);
 
-// The table set last (empty lists before any).
-const ResourceTable& AfxGetResources();
-
 // The string `id`, or an empty string when the table has none.
 std::string AfxLoadString(int id);
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/DownloadNames.h"
+#include "framework/CWinApp.h"
 #include "support/PseudoTerminal.h"
 
 namespace drel {
@@ -22,14 +23,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-// Each test gets a settings folder of its own inside a temporary XDG_CONFIG_HOME. QSettings
-// fixes its folder at its first use in a process and keeps what it read of a file, so a test
-// points it at the folder explicitly, and NextStart moves on to a fresh folder holding a copy of
-// the file: what a later start of the program would read from disk.
+// Each test gets a settings folder of its own inside a temporary XDG_CONFIG_HOME, and an
+// application object whose settings are drel's (Ovex/drel.conf). QSettings fixes its folder at
+// its first use in a process and keeps what it read of a file, so a test points it at the folder
+// explicitly, and NextStart moves on to a fresh folder holding a copy of the file: what a later
+// start of the program would read from disk.
 class SettingsFile : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(home_.Path().empty());
+        app.SetRegistryKey("Ovex");
         NextStart();
     }
 
@@ -61,10 +64,12 @@ class SettingsFile : public testing::Test {
         DownloadNames names;
         names.SetDownloadName(0, first);
         names.SetDownloadName(1, second);
-        ASSERT_TRUE(SaveDownloadNames(names));
+        ASSERT_TRUE(SaveDownloadNames(app, names));
         NextStart();
-        EXPECT_TRUE(LoadDownloadNames(loaded));
+        EXPECT_TRUE(LoadDownloadNames(app, loaded));
     }
+
+    CWinApp app{"drel"};
 
   private:
     test::TemporaryConfigHome home_;
@@ -96,7 +101,7 @@ TEST_P(SettingsLoad, SetsTheNamesTheFileHoldsAsText) {
         WriteFile(*c.file);
     }
     DownloadNames names;
-    const bool read = LoadDownloadNames(names);
+    const bool read = LoadDownloadNames(app, names);
     EXPECT_EQ(names.GetDownloadName(0), c.first);
     EXPECT_EQ(names.GetDownloadName(1), c.second);
     if (c.verdict != kEither) {
@@ -153,12 +158,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingsLoad, testing::Values(
 TEST_F(SettingsFile, AFileThatCannotBeReadLeavesBothNamesEmptyAndCannotBeWritten) {
     fs::create_directories(File());  // a folder where the file should be
     DownloadNames names;
-    EXPECT_FALSE(LoadDownloadNames(names));
+    EXPECT_FALSE(LoadDownloadNames(app, names));
     EXPECT_EQ(names.GetDownloadName(0), "");
     EXPECT_EQ(names.GetDownloadName(1), "");
 
     names.SetDownloadName(0, "/a");
-    EXPECT_FALSE(SaveDownloadNames(names));
+    EXPECT_FALSE(SaveDownloadNames(app, names));
     EXPECT_TRUE(fs::is_directory(File()));
 }
 
@@ -212,20 +217,20 @@ TEST_P(SettingsClear, ANameClearedBeforeTheSaveStaysClearedAtTheNextStart) {
     DownloadNames names;
     names.SetDownloadName(0, "/img/a.bin");
     names.SetDownloadName(1, "/img/b.bin");
-    ASSERT_TRUE(SaveDownloadNames(names));
+    ASSERT_TRUE(SaveDownloadNames(app, names));
     if (c.clearFirst) {
         names.SetDownloadName(0, "");
     }
     if (c.clearSecond) {
         names.SetDownloadName(1, "");
     }
-    ASSERT_TRUE(SaveDownloadNames(names));
+    ASSERT_TRUE(SaveDownloadNames(app, names));
     EXPECT_EQ(ReadFile().find("FirstFileName") == std::string::npos, c.clearFirst);
     EXPECT_EQ(ReadFile().find("SecondFileName") == std::string::npos, c.clearSecond);
 
     NextStart();
     DownloadNames loaded;
-    EXPECT_TRUE(LoadDownloadNames(loaded));
+    EXPECT_TRUE(LoadDownloadNames(app, loaded));
     EXPECT_EQ(loaded.GetDownloadName(0), c.clearFirst ? "" : "/img/a.bin");
     EXPECT_EQ(loaded.GetDownloadName(1), c.clearSecond ? "" : "/img/b.bin");
 }
@@ -242,7 +247,7 @@ TEST_F(SettingsFile, SavingKeepsTheOtherValuesOfTheFile) {
     WriteFile("[Recent%20File%20List]\nFile1=/t.txt\n[Settings]\nOther=1\n");
     DownloadNames names;
     names.SetDownloadName(1, "/img/b.bin");
-    ASSERT_TRUE(SaveDownloadNames(names));
+    ASSERT_TRUE(SaveDownloadNames(app, names));
 
     NextStart();
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Ovex", "drel");
@@ -257,11 +262,11 @@ TEST_F(SettingsFile, SavingOverAMalformedFileRewritesIt) {
     DownloadNames names;
     names.SetDownloadName(0, "/img/a.bin");
     names.SetDownloadName(1, "/img/b.bin");
-    EXPECT_TRUE(SaveDownloadNames(names));
+    EXPECT_TRUE(SaveDownloadNames(app, names));
 
     NextStart();
     DownloadNames loaded;
-    EXPECT_TRUE(LoadDownloadNames(loaded));
+    EXPECT_TRUE(LoadDownloadNames(app, loaded));
     EXPECT_EQ(loaded.GetDownloadName(0), "/img/a.bin");
     EXPECT_EQ(loaded.GetDownloadName(1), "/img/b.bin");
 }

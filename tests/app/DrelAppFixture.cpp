@@ -15,6 +15,7 @@
 #include "framework/CMDIChildWnd.h"
 #include "framework/CPrintDialog.h"
 #include "framework/CToolBar.h"
+#include "framework/MenuBuilder.h"
 #include "framework/Resources.h"
 #include "framework/StandardIds.h"
 #include "resources/AppResources.h"
@@ -203,7 +204,14 @@ CDrelDoc* DrelAppTest::NewConnection(const PortDialogAnswer& answer) {
 
 QAction* DrelAppTest::ToolBarButton(int id) const {
     auto* bar = qobject_cast<CToolBar*>(Frame()->GetControlBar(AFX_IDW_TOOLBAR));
-    return bar == nullptr ? nullptr : bar->GetButtonAction(id);
+    if (bar != nullptr) {
+        for (QAction* action : bar->actions()) {
+            if (CommandIdOf(action) == id) {
+                return action;
+            }
+        }
+    }
+    return nullptr;
 }
 
 QMenu* DrelAppTest::MenuOf(const QString& title) const {

@@ -10,6 +10,7 @@
 
 #include "app/DownloadNames.h"
 #include "app/DownloadNamesSettings.h"
+#include "framework/CWinApp.h"
 #include "support/PseudoTerminal.h"
 
 namespace drel {
@@ -18,10 +19,12 @@ namespace {
 TEST(SettingsLocation, TheNamesLieInOvexDrelConfUnderXdgConfigHome) {
     const test::TemporaryConfigHome home;
     ASSERT_FALSE(home.Path().empty());
+    CWinApp app("drel");
+    app.SetRegistryKey("Ovex");
     DownloadNames names;
     names.SetDownloadName(0, "/img/a.bin");
     names.SetDownloadName(1, "/img/b.bin");
-    ASSERT_TRUE(SaveDownloadNames(names));
+    ASSERT_TRUE(SaveDownloadNames(app, names));
 
     const std::filesystem::path file = std::filesystem::path(home.Path()) / "Ovex" / "drel.conf";
     std::ifstream in(file);
@@ -29,7 +32,7 @@ TEST(SettingsLocation, TheNamesLieInOvexDrelConfUnderXdgConfigHome) {
     EXPECT_EQ(text, "[Settings]\nFirstFileName=/img/a.bin\nSecondFileName=/img/b.bin\n");
 
     DownloadNames loaded;
-    EXPECT_TRUE(LoadDownloadNames(loaded));
+    EXPECT_TRUE(LoadDownloadNames(app, loaded));
     EXPECT_EQ(loaded.GetDownloadName(1), "/img/b.bin");
 }
 

@@ -1,5 +1,6 @@
 #include "framework/AppFixture.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include "framework/CMDIChildWnd.h"
 #include "framework/CPrintDialog.h"
 #include "framework/DialogStyles.h"
+#include "framework/MenuBuilder.h"
 
 namespace drel::test {
 
@@ -92,6 +94,15 @@ bool AppFixture::Enabled(int id) {
     CCmdUI ui(id);
     Frame()->UpdateCmdUI(ui);
     return ui.IsEnabled();
+}
+
+QAction* AppFixture::ToolBarButton(int id) const {
+    for (QAction* action : Frame()->m_wndToolBar.actions()) {
+        if (CommandIdOf(action) == id) {
+            return action;
+        }
+    }
+    return nullptr;
 }
 
 std::string AppFixture::TempPath(const std::string& name) const {

@@ -14,6 +14,8 @@
 #include "framework/AfxMessageBox.h"
 #include "framework/TestApp.h"
 
+class QAction;
+
 namespace drel::test {
 
 // Processes events until `condition` holds; false when it does not within `timeoutMs`.
@@ -42,6 +44,8 @@ class AppFixture : public ::testing::Test {
     bool Command(int id) { return Frame()->OnCommand(id); }
     // Whether command `id` is enabled along the route now.
     bool Enabled(int id);
+    // The main frame's toolbar button of command `id`; null when there is none.
+    QAction* ToolBarButton(int id) const;
 
     // A file in the test's own folder.
     std::string TempPath(const std::string& name) const;

@@ -57,12 +57,12 @@ TEST_F(CommandRoutingTest, ACommandNobodyHandlesIsDisabledAndDoesNotRun) {
     EXPECT_FALSE(Command(ID_ROUTE_NOBODY));
     EXPECT_FALSE(MenuAction(Frame(), ID_ROUTE_NOBODY)->isEnabled());
     Frame()->UpdateAllCmdUI();
-    EXPECT_FALSE(Frame()->m_wndToolBar.GetButtonAction(ID_ROUTE_NOBODY)->isEnabled());
-    EXPECT_TRUE(Frame()->m_wndToolBar.GetButtonAction(ID_ROUTE_VIEW)->isEnabled());
+    EXPECT_FALSE(ToolBarButton(ID_ROUTE_NOBODY)->isEnabled());
+    EXPECT_TRUE(ToolBarButton(ID_ROUTE_VIEW)->isEnabled());
 }
 
 TEST_F(CommandRoutingTest, ItemsFollowTheActiveWindow) {
-    QAction* saveButton = Frame()->m_wndToolBar.GetButtonAction(ID_FILE_SAVE);
+    QAction* saveButton = ToolBarButton(ID_FILE_SAVE);
     EXPECT_FALSE(saveButton->isEnabled());
     CTestDoc* doc = NewDocument();
     ASSERT_NE(doc, nullptr);
@@ -73,7 +73,7 @@ TEST_F(CommandRoutingTest, ItemsFollowTheActiveWindow) {
     ActiveView()->SetWindowText("abc");
     ActiveView()->SetSel(0, 2);
     Frame()->UpdateAllCmdUI();
-    QAction* copyButton = Frame()->m_wndToolBar.GetButtonAction(ID_EDIT_COPY);
+    QAction* copyButton = ToolBarButton(ID_EDIT_COPY);
     EXPECT_TRUE(copyButton->isEnabled());
     ASSERT_NE(NewDocument(), nullptr);
     EXPECT_FALSE(copyButton->isEnabled()) << "the new window has no selection";
@@ -88,7 +88,7 @@ TEST_F(CommandRoutingTest, ItemsFollowTheActiveWindow) {
 
 TEST_F(CommandRoutingTest, TheIdleTimerUpdatesTheToolbar) {
     ASSERT_NE(NewDocument(), nullptr);
-    QAction* copyButton = Frame()->m_wndToolBar.GetButtonAction(ID_EDIT_COPY);
+    QAction* copyButton = ToolBarButton(ID_EDIT_COPY);
     EXPECT_FALSE(copyButton->isEnabled());
     ActiveView()->SetWindowText("abc");
     ActiveView()->SetSel(0, -1);

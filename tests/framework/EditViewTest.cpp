@@ -10,7 +10,10 @@
 #include <QTest>
 #include <QTextDocument>
 #include <atomic>
+#include <functional>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "framework/AppFixture.h"
 #include "framework/EditControl.h"
@@ -33,6 +36,27 @@ class EditViewTest : public AppFixture {
 
     void Type(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(Frame()->windowHandle(), key, modifiers);
+    }
+
+    // The selection as [start, end), seen as the program uses it: what ReplaceSel replaces. A
+    // byte the text does not hold takes its place and stays in the text.
+    std::pair<int, int> Selection() const {
+        const std::string before = view->GetWindowText();
+        char marker = 1;
+        while (before.find(marker) != std::string::npos) {
+            ++marker;
+        }
+        view->ReplaceSel(std::string(1, marker));
+        const std::string after = view->GetWindowText();
+        const int start = static_cast<int>(after.find(marker));
+        return {start, start + static_cast<int>(before.size() + 1 - after.size())};
+    }
+
+    // The selection in "one\r\ntwo" after `select`.
+    std::pair<int, int> SelectionAfter(const std::function<void()>& select) const {
+        view->SetWindowText("one\r\ntwo");
+        select();
+        return Selection();
     }
 
     CTestView* view = nullptr;
@@ -64,12 +88,8 @@ TEST_F(EditViewTest, ReplacementsKeepTheBytesAndJoinOrSplitLineBreaks) {
         EXPECT_EQ(view->GetWindowText(), std::string(c.result)) << c.text;
         EXPECT_EQ(view->GetWindowTextLength(), static_cast<int>(std::string(c.result).size()));
         EXPECT_EQ(Blocks() - 1, c.lineBreaks) << c.text;
-        int start = -1;
-        int end = -1;
-        view->GetSel(start, end);
         const int caret = c.start + static_cast<int>(std::string(c.insert).size());
-        EXPECT_EQ(start, caret);
-        EXPECT_EQ(end, caret);
+        EXPECT_EQ(Selection(), std::pair(caret, caret)) << c.text;
     }
 }
 
@@ -86,29 +106,24 @@ TEST_F(EditViewTest, EveryByteValueSurvivesTheEditor) {
 }
 
 TEST_F(EditViewTest, SelectionsFollowTheEditControlRules) {
-    view->SetWindowText("one\r\ntwo");
-    int start = 0;
-    int end = 0;
-    view->SetSel(0, -1);
-    view->GetSel(start, end);
-    EXPECT_EQ(std::pair(start, end), std::pair(0, 8));
-    view->SetSel(-1, 0);
-    view->GetSel(start, end);
-    EXPECT_EQ(std::pair(start, end), std::pair(8, 8)) << "-1 drops the selection, caret stays";
-    view->SetSel(6, 2);
-    view->GetSel(start, end);
-    EXPECT_EQ(std::pair(start, end), std::pair(2, 6));
-    view->SetSel(5, 100);
-    view->GetSel(start, end);
-    EXPECT_EQ(std::pair(start, end), std::pair(5, 8));
+    EXPECT_EQ(SelectionAfter([&] { view->SetSel(0, -1); }), std::pair(0, 8));
+    EXPECT_EQ(SelectionAfter([&] {
+                  view->SetSel(0, -1);
+                  view->SetSel(-1, 0);
+              }),
+              std::pair(8, 8))
+        << "-1 drops the selection, caret stays";
+    EXPECT_EQ(SelectionAfter([&] { view->SetSel(6, 2); }), std::pair(2, 6));
+    EXPECT_EQ(SelectionAfter([&] { view->SetSel(5, 100); }), std::pair(5, 8));
 
     // A selection the user makes counts line breaks as two.
-    QTextCursor cursor = view->GetEditCtrl().textCursor();
-    cursor.setPosition(4);  // the start of "two"
-    cursor.setPosition(6, QTextCursor::KeepAnchor);
-    view->GetEditCtrl().setTextCursor(cursor);
-    view->GetSel(start, end);
-    EXPECT_EQ(std::pair(start, end), std::pair(5, 7));
+    EXPECT_EQ(SelectionAfter([&] {
+                  QTextCursor cursor = view->GetEditCtrl().textCursor();
+                  cursor.setPosition(4);  // the start of "two"
+                  cursor.setPosition(6, QTextCursor::KeepAnchor);
+                  view->GetEditCtrl().setTextCursor(cursor);
+              }),
+              std::pair(5, 7));
 }
 
 TEST_F(EditViewTest, AReplacementWithoutUndoClearsTheUndoHistory) {
