@@ -5,6 +5,8 @@
 #include <atomic>
 #include <thread>
 
+#include "support/Watchdog.h"
+
 using drel::platform::Event;
 using drel::platform::WaitResult;
 
@@ -33,6 +35,6 @@ TEST(EventTest, SetFromAnotherThreadEndsAnInfiniteWait) {
         released = true;
     });
     event.Set();
-    waiter.join();
+    drel::test::CallWatched("the wait after the set", [&] { waiter.join(); });
     EXPECT_TRUE(released);
 }

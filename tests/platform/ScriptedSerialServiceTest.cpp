@@ -10,6 +10,7 @@
 #include <future>
 
 #include "platform/CommError.h"
+#include "support/Watchdog.h"
 
 using namespace drel::platform;
 using drel::test::ScriptedSerialService;
@@ -61,13 +62,18 @@ TEST(ScriptedSerialServiceTest, WaitEndsOnInputMaskChangeOrHangUp) {
         auto port = service.CreateFileA("COM2");
         port->SetCommMask(EV_RXCHAR);
         uint32_t events = 99;
-        ASSERT_TRUE(port->WaitCommEvent(events)) << "an unseen mask change ends the next wait";
+        ASSERT_TRUE(drel::test::CallWatched("a wait after an unseen mask change", [&] {
+            return port->WaitCommEvent(events);
+        })) << "an unseen mask change ends the next wait";
         EXPECT_EQ(events, 0u);
 
+        // Outlives the future, whose end waits for the wait.
+        const drel::test::Watchdog watchdog(std::string("the wait ended by ") + c.what,
+                                            2 * drel::test::kHangTimeout);
         auto wait = StartWait(service, *port);
         EXPECT_EQ(wait.wait_for(20ms), std::future_status::timeout) << "nothing ends it yet";
         c.end(service, *port);
-        ASSERT_EQ(wait.wait_for(5s), std::future_status::ready);
+        ASSERT_EQ(wait.wait_for(drel::test::kHangTimeout), std::future_status::ready);
         const Outcome outcome = wait.get();
         EXPECT_EQ(outcome.ok, c.expected.ok);
         EXPECT_EQ(outcome.value, c.expected.value);
@@ -100,6 +106,9 @@ TEST(ScriptedSerialServiceTest, HeldWriteEndsOnReleaseAbortOrHangUp) {
         ASSERT_FALSE(port->WriteFile(bytes, 3, block));
         ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
 
+        // Outlives the future, whose end waits for the completion.
+        const drel::test::Watchdog watchdog(std::string("the held write ended by ") + c.what,
+                                            2 * drel::test::kHangTimeout);
         auto completion = std::async(std::launch::async, [&] {
             uint32_t transferred = 0;
             const bool ok = port->GetOverlappedResult(block, transferred, true);
@@ -108,7 +117,7 @@ TEST(ScriptedSerialServiceTest, HeldWriteEndsOnReleaseAbortOrHangUp) {
         ASSERT_TRUE(service.WaitForCallCount("GetOverlappedResult", 1));
         EXPECT_EQ(completion.wait_for(20ms), std::future_status::timeout) << "held";
         c.end(service, *port);
-        ASSERT_EQ(completion.wait_for(5s), std::future_status::ready);
+        ASSERT_EQ(completion.wait_for(drel::test::kHangTimeout), std::future_status::ready);
         const Outcome outcome = completion.get();
         EXPECT_EQ(outcome.ok, c.ok);
         EXPECT_EQ(outcome.error, c.error);
