@@ -19,6 +19,7 @@
 #include "framework/EditControl.h"
 #include "framework/StandardIds.h"
 #include "framework/UiThread.h"
+#include "support/Watchdog.h"
 
 namespace drel::test {
 namespace {
@@ -263,8 +264,10 @@ TEST(EditViewThreadTest, TheTextFunctionsWorkFromAnotherThread) {
         seen = view.GetWindowText();
         done = true;
     });
-    ServeCallsUntil([&] { return done.load(); });
-    worker.join();
+    CallWatched("serving the worker", [&] {
+        ServeCallsUntil([&] { return done.load(); });
+        worker.join();
+    });
     EXPECT_EQ(length, 13);
     EXPECT_EQ(seen, "from a worker\r\n");
     EXPECT_EQ(view.GetWindowText(), seen);

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "framework/UiThread.h"
+#include "support/Watchdog.h"
 
 namespace drel {
 namespace {
@@ -42,8 +43,10 @@ TEST_F(MessageBoxTest, ABoxFromAWorkerIsAskedOnTheUserInterfaceThread) {
         answer = AfxMessageBox("COM1 port read error occured", MB_YESNO | MB_ICONEXCLAMATION, "TTY",
                                &owner);
     });
-    ServeCallsUntil([&] { return answer.load() != 0; });
-    worker.join();
+    test::CallWatched("the worker's box", [&] {
+        ServeCallsUntil([&] { return answer.load() != 0; });
+        worker.join();
+    });
     EXPECT_EQ(answer, IDNO);
     EXPECT_TRUE(onUiThread);
     ASSERT_EQ(requests.size(), 1u);
@@ -70,8 +73,10 @@ TEST_F(MessageBoxTest, AnOpenBoxOfAWorkerIsDismissedByItsOwner) {
     });
     poll.start();
     std::thread worker([&] { answer = AfxMessageBox("port can not open", MB_OK, {}, &owner); });
-    ServeCallsUntil([&] { return answer.load() != 0; });
-    worker.join();
+    test::CallWatched("the worker's box", [&] {
+        ServeCallsUntil([&] { return answer.load() != 0; });
+        worker.join();
+    });
     EXPECT_EQ(answer, IDOK);
     EXPECT_EQ(OpenBox(), nullptr);
 }
@@ -87,7 +92,10 @@ TEST_F(MessageBoxTest, DismissedBoxesAnswerAsTheirEscapeKey) {
             EXPECT_NE(OpenBox(), nullptr);
             AfxDismissMessageBoxes(&owner);
         });
-        EXPECT_EQ(AfxMessageBox("question", c.type, {}, &owner), c.answer) << c.type;
+        EXPECT_EQ(test::CallWatched("the dismissed box",
+                                    [&] { return AfxMessageBox("question", c.type, {}, &owner); }),
+                  c.answer)
+            << c.type;
     }
 }
 
@@ -101,8 +109,10 @@ TEST_F(MessageBoxTest, ASuppressedOwnerGetsNoBox) {
     AfxSuppressMessageBoxes(&owner, true);
     std::atomic<int> answer = 0;
     std::thread worker([&] { answer = AfxMessageBox("lost", MB_YESNO, {}, &owner); });
-    ServeCallsUntil([&] { return answer.load() != 0; });
-    worker.join();
+    test::CallWatched("the worker's box", [&] {
+        ServeCallsUntil([&] { return answer.load() != 0; });
+        worker.join();
+    });
     EXPECT_EQ(answer, IDNO);
     EXPECT_EQ(shown, 0);
     AfxSuppressMessageBoxes(&owner, false);
@@ -117,7 +127,12 @@ TEST_F(MessageBoxTest, TheUserAnswersARealBox) {
         EXPECT_EQ(box->text(), "Save changes to Drel1?");
         box->button(QMessageBox::No)->click();
     });
-    EXPECT_EQ(AfxMessageBox("Save changes to Drel1?", MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(test::CallWatched("the box the user answers",
+                                [] {
+                                    return AfxMessageBox("Save changes to Drel1?",
+                                                         MB_YESNOCANCEL | MB_ICONQUESTION);
+                                }),
+              IDNO);
 }
 
 }  // namespace
