@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <atomic>
@@ -24,7 +23,7 @@ TEST_F(ConnectedAppTest, ClosingAConnectedWindowClosesThePortWithoutAskingToSave
     Send(*device, "unsaved text\r\n");
     ASSERT_TRUE(WaitUntil([&] { return ActiveDoc()->IsModified(); }));
 
-    terminal->GetParentFrame()->Widget()->close();
+    CloseWindow(terminal->GetParentFrame()->Widget());
 
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(app->GetOpenDocuments().empty());
@@ -53,7 +52,7 @@ TEST_F(ConnectedAppTest, ExitAsksOncePerModifiedDocumentAndCancelKeepsEveryConne
     app->SetDownloadName(0, "/images/first.bin");
 
     boxAnswers = {IDCANCEL};
-    Frame()->close();
+    CloseWindow(Frame());
 
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Save changes to COM2 115200  N-8-1?");
@@ -73,7 +72,7 @@ TEST_F(ConnectedAppTest, ExitAsksOncePerModifiedDocumentAndCancelKeepsEveryConne
     EXPECT_EQ(stored.value("Settings/FirstFileName").toString(), "/images/first.bin");
 
     boxes.clear();
-    Frame()->close();
+    CloseWindow(Frame());
 
     std::vector<std::string> asked;
     for (const MessageBoxRequest& box : boxes) {
@@ -85,7 +84,8 @@ TEST_F(ConnectedAppTest, ExitAsksOncePerModifiedDocumentAndCancelKeepsEveryConne
     EXPECT_FALSE(Frame()->isVisible());
 }
 
-// A device that sends lines without pause from a thread of its own until it is stopped.
+// A device that sends lines without pause from a thread of its own until it is stopped: a full
+// line only delays its next line.
 class Flood {
   public:
     explicit Flood(PseudoTerminal& device)
@@ -120,22 +120,15 @@ void PrintTo(Ending ending, std::ostream* os) {
 
 class EndWhileFloodedTest : public ConnectedAppTest, public testing::WithParamInterface<Ending> {};
 
-TEST_P(EndWhileFloodedTest, CompletesWithin200Milliseconds) {
+// The device sends until the test's end, after the close: a close that waited for it to pause
+// would never return.
+TEST_P(EndWhileFloodedTest, EndsWhileTheDeviceKeepsSending) {
     Flood flood(*device);
     ASSERT_TRUE(WaitUntil([&] { return terminal->GetWindowTextLength() > 8000; }));
 
-    QElapsedTimer clock;
-    clock.start();
-    if (GetParam() == Ending::CloseWindow) {
-        terminal->GetParentFrame()->Widget()->close();
-    } else {
-        Frame()->close();
-    }
-    const qint64 elapsed = clock.elapsed();
-    RecordProperty("milliseconds", static_cast<int>(elapsed));
+    CloseWindow(GetParam() == Ending::CloseWindow ? terminal->GetParentFrame()->Widget() : Frame());
 
     EXPECT_TRUE(app->GetOpenDocuments().empty());
-    EXPECT_LT(elapsed, 200) << "ms";
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, EndWhileFloodedTest,

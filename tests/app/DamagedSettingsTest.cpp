@@ -106,7 +106,7 @@ TEST_P(DamagedSettingsTest, TheProgramRunsOnWhatItCouldReadAndKeepsItForTheNextS
         EXPECT_TRUE(boxes.empty());
     }
 
-    Frame()->close();
+    CloseWindow(Frame());
     ASSERT_TRUE(app->GetOpenDocuments().empty());
     EndApp();
     ASSERT_NO_FATAL_FAILURE(StartApp());

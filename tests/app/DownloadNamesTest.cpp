@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/Watchdog.h"
+
 namespace drel {
 namespace {
 
@@ -61,7 +63,7 @@ TEST(DownloadNames, AReaderOnAnotherThreadGetsOnlyWholeNamesThatWereSet) {
         names.SetDownloadName(1, written[(round + 1) % written.size()]);
     }
     stop = true;
-    reader.join();
+    test::CallWatched("the reader", [&] { reader.join(); });
 
     EXPECT_GE(reads.load(), kReads);
     EXPECT_TRUE(strays.empty()) << strays.size() << " reads were no name that was set, e.g. "

@@ -152,7 +152,7 @@ void DrelAppTest::EndApp() {
     if (app == nullptr) {
         return;
     }
-    app->ExitInstance();
+    CallWatched("the program's end", [&] { app->ExitInstance(); });
     app.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -229,6 +229,11 @@ QStringList DrelAppTest::MenuTitles() const {
         titles << action->text();
     }
     return titles;
+}
+
+void DrelAppTest::CloseWindow(QWidget* window, std::chrono::milliseconds timeout) {
+    CallWatched(
+        "the close of " + window->windowTitle().toStdString(), [&] { window->close(); }, timeout);
 }
 
 void DrelAppTest::Focus(CDrelView* view) {

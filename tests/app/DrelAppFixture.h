@@ -23,6 +23,7 @@
 #include "connection/CDrelDoc.h"
 #include "framework/AfxMessageBox.h"
 #include "support/PseudoTerminal.h"
+#include "support/Watchdog.h"
 #include "terminal/CDrelView.h"
 
 class QAction;
@@ -67,7 +68,8 @@ class DrelAppTest : public ::testing::Test {
     // InitInstance, whose first port dialog `answer` handles. Fails the test when InitInstance
     // fails or the main window does not become active.
     void StartApp(const PortDialogAnswer& answer = AcceptDefaults);
-    // Ends it as the executable does (ExitInstance), then destroys the application object.
+    // Ends it as the executable does (ExitInstance), then destroys the application object. An
+    // end that has not returned within kHangTimeout fails the test and stops it.
     void EndApp();
 
     CMainFrame* Frame() const;
@@ -89,6 +91,10 @@ class DrelAppTest : public ::testing::Test {
     QMenu* MenuOf(const QString& title) const;
     // The titles of the menu bar shown now.
     QStringList MenuTitles() const;
+
+    // Closes `window` (the main frame, or a terminal's frame) as its close box does. A close that
+    // has not returned within `timeout` fails the test and stops it.
+    void CloseWindow(QWidget* window, std::chrono::milliseconds timeout = kHangTimeout);
 
     // Activates `view`'s window and waits until its edit control has the keyboard focus.
     void Focus(CDrelView* view);

@@ -66,7 +66,7 @@ TEST_F(ConnectedAppTest, OpenShowsAFileInAWindowThatSendsNothing) {
     Press(Qt::Key_Return);
     EXPECT_EQ(Escaped(opened->GetWindowText()), Escaped(text));
     // Closing it touches no port: the terminal's connection still runs.
-    opened->GetParentFrame()->Widget()->close();
+    CloseWindow(opened->GetParentFrame()->Widget());
     EXPECT_EQ(Views(), std::vector<CDrelView*>{terminal});
     EXPECT_EQ(ActiveDoc()->Connection().connected, 1);
     ASSERT_NO_FATAL_FAILURE(Focus(terminal));

@@ -181,7 +181,7 @@ TEST_F(AutoDownloadOfferTest, OnlyATerminalWindowOffersAutoDownload) {
         SCOPED_TRACE("a terminal window");
         ExpectOffered(true);
     }
-    Frame()->MDIGetActive()->close();
+    CloseWindow(Frame()->MDIGetActive());
     ASSERT_TRUE(WaitUntil([&] { return Frame()->GetChildFrames().empty(); }));
     {
         SCOPED_TRACE("the terminal window closed");

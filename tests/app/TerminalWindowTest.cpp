@@ -175,7 +175,7 @@ TEST_P(TwoWindowsTest, ClosingEitherWindowClosesThePortAndTheOtherStaysMute) {
     Send(*device, "text\r\n");
     ASSERT_TRUE(WaitUntil([&] { return doc->IsModified(); }));
 
-    closing->GetParentFrame()->Widget()->close();
+    CloseWindow(closing->GetParentFrame()->Widget());
 
     EXPECT_EQ(doc->Connection().connected, 0);
     ASSERT_EQ(Views(), std::vector<CDrelView*>{staying});

@@ -22,6 +22,16 @@ QWidget* ActiveModalWindow() {
     return window != nullptr && window->isVisible() && window->isActiveWindow() ? window : nullptr;
 }
 
+// Ends a modal window the test cannot drive, so that its loop returns instead of running for
+// ever: a dialog with result -1, any other window by closing it.
+void EndModalWindow(QWidget* window) {
+    if (auto* dialog = qobject_cast<QDialog*>(window)) {
+        dialog->done(-1);
+    } else if (window != nullptr) {
+        window->close();
+    }
+}
+
 }  // namespace
 
 int RunModal(const std::function<int()>& runModal, const std::function<void(QWidget*)>& drive) {
@@ -35,6 +45,7 @@ int RunModal(const std::function<int()>& runModal, const std::function<void(QWid
             if (clock.elapsed() > kShowDeadlineMs) {
                 poll.stop();
                 ADD_FAILURE() << "no modal window became active";
+                EndModalWindow(QApplication::activeModalWidget());  // one that is not active
             }
             return;
         }
@@ -43,11 +54,7 @@ int RunModal(const std::function<int()>& runModal, const std::function<void(QWid
         drive(window);
         if (guard && guard->isVisible()) {
             ADD_FAILURE() << "the modal window is still open after the test's steps";
-            if (auto* dialog = qobject_cast<QDialog*>(guard.data())) {
-                dialog->done(-1);
-            } else {
-                guard->close();
-            }
+            EndModalWindow(guard.data());
         }
     });
     poll.start();

@@ -16,8 +16,9 @@ namespace drel::test {
 // Calls `runModal` (which shows a modal window and returns once it has ended, e.g.
 // `[&] { return dialog.DoModal(); }`) and, as soon as that window is shown and active, calls
 // `drive` with it from inside its loop. Returns what `runModal` returned. A window still open
-// after `drive` fails the test and is closed with result -1. `drive` is not called when
-// `runModal` returns without showing a window.
+// after `drive` fails the test and is closed with result -1, as is a modal window that has not
+// become active within 10 s. `drive` is not called when `runModal` returns without showing a
+// window.
 int RunModal(const std::function<int()>& runModal, const std::function<void(QWidget*)>& drive);
 
 // Presses and releases `key` in the active window, as typed on the keyboard.
