@@ -39,6 +39,7 @@ using drel::devsim::test::ReadBytes;
 using drel::devsim::test::ReadLine;
 using drel::devsim::test::ReadToEnd;
 using drel::devsim::test::WaitUntil;
+using drel::devsim::test::WriteBytes;
 
 // Reads byte by byte until `end` has arrived (or the deadline passes), so that nothing after
 // it is taken.
@@ -54,20 +55,6 @@ std::string ReadThrough(int fd, std::string_view end, Clock::time_point deadline
     return text;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t count = write(fd, bytes.data(), bytes.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
 std::string FileText(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -76,18 +63,18 @@ std::string FileText(const fs::path& path) {
 // Plays drel's transmitter: the signature unasked, the header on 0x01, each record on 0x02
 // with its data in pieces of at most 4096 bytes, the end record as its bare header.
 void SendImage(int host, const BinImage& image, Clock::time_point deadline) {
-    ASSERT_TRUE(WriteAll(host, kBinSignature));
+    ASSERT_TRUE(WriteBytes(host, kBinSignature, deadline));
     ASSERT_EQ(ReadBytes(host, 1, deadline), "\x01");
-    ASSERT_TRUE(WriteAll(host, EncodeImageHeader(image.header)));
+    ASSERT_TRUE(WriteBytes(host, EncodeImageHeader(image.header), deadline));
     for (const auto& record : image.records) {
         ASSERT_EQ(ReadBytes(host, 1, deadline), "\x02");
-        ASSERT_TRUE(WriteAll(host, EncodeRecordHeader(record.header)));
+        ASSERT_TRUE(WriteBytes(host, EncodeRecordHeader(record.header), deadline));
         for (std::size_t at = 0; at < record.data.size(); at += 4096) {
-            ASSERT_TRUE(WriteAll(host, std::string_view(record.data).substr(at, 4096)));
+            ASSERT_TRUE(WriteBytes(host, std::string_view(record.data).substr(at, 4096), deadline));
         }
     }
     ASSERT_EQ(ReadBytes(host, 1, deadline), "\x02");
-    ASSERT_TRUE(WriteAll(host, EncodeRecordHeader(image.endRecord)));
+    ASSERT_TRUE(WriteBytes(host, EncodeRecordHeader(image.endRecord), deadline));
 }
 
 // How the device is run for a load: its options, and whether results go to a log file.
@@ -151,7 +138,7 @@ TEST_P(DevsimLoadTest, ServesALoadOfAnImageFromDrelMkimage) {
     const int host = StartDevice(devsim, deadline);
     ASSERT_GE(host, 0) << std::strerror(errno);
 
-    ASSERT_TRUE(WriteAll(host, "l /some/name\r"));
+    ASSERT_TRUE(WriteBytes(host, "l /some/name\r", deadline));
     EXPECT_EQ(ReadThrough(host, "start download\r\n", deadline),
               "l /some/name\r\n:F=/some/name\r\nstart download\r\n");
     const Clock::time_point start = Clock::now();
@@ -182,7 +169,7 @@ TEST_P(DevsimLoadTest, AbandonsALoadWhoseHostFallsSilent) {
     const int host = StartDevice(devsim, deadline);
     ASSERT_GE(host, 0) << std::strerror(errno);
 
-    ASSERT_TRUE(WriteAll(host, "l /x\r" + std::string(kBinSignature) + "\xff"));
+    ASSERT_TRUE(WriteBytes(host, "l /x\r" + std::string(kBinSignature) + "\xff", deadline));
     const std::string result = "load FAILED: host silent for 100 ms, waiting for the image header";
     EXPECT_EQ(ReadThrough(host, "FW>", deadline),
               "l /x\r\n:F=/x\r\nstart download\r\n\x01" + result + "\r\nFW>");
