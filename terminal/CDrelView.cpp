@@ -8,20 +8,11 @@
 #include "download/AutoDownload.h"
 #include "framework/StandardIds.h"
 #include "resources/resource.h"
+#include "terminal/FrameClock.h"
 
 namespace drel {
 
-namespace {
-
-// Waiting text is shown at most once per frame of this length: a device that prints fast hands
-// over a run every few microseconds, and showing each would cost far more than reading it.
-constexpr int kFrameMs = 16;
-
-}  // namespace
-
 CDrelView::CDrelView() {
-    m_frameTimer.setSingleShot(true);
-    connect(&m_frameTimer, &QTimer::timeout, this, &CDrelView::ApplyPendingText);
     connect(GetEditCtrl().document(), &QTextDocument::contentsChanged, this,
             &CDrelView::OnTextChanged);
 }
@@ -32,6 +23,7 @@ CDrelView::~CDrelView() {
     if (PortConnection* c = Connection()) {
         ReleaseOutputView(*c, this);
     }
+    FrameClock::Forget(this);
 }
 
 PortConnection* CDrelView::Connection() const {
@@ -46,17 +38,10 @@ void CDrelView::ShowText(std::string_view text) {
 }
 
 void CDrelView::OnTextWaiting() {
-    const qint64 sinceApply = m_sinceApply.isValid() ? m_sinceApply.elapsed() : kFrameMs;
-    if (sinceApply >= kFrameMs) {
-        ApplyPendingText();
-    } else if (!m_frameTimer.isActive()) {
-        m_frameTimer.start(static_cast<int>(kFrameMs - sinceApply));
-    }
+    FrameClock::Instance().Request(this);
 }
 
 void CDrelView::ApplyPendingText() {
-    m_frameTimer.stop();
-    m_sinceApply.start();
     m_bApplying = true;
     const TextEdit edit = m_pending.Take(static_cast<size_t>(GetWindowTextLength()));
     if (edit.cutFront > 0) {
