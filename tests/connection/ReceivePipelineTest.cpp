@@ -37,12 +37,13 @@ struct Fixture {
     ~Fixture() { CloseConnection(c); }
 
     // Opens the port and waits until the loop waits for input, so that what is queued next
-    // arrives in one piece.
+    // arrives in one piece. The loop's first wait ends at once on the mask change the loop
+    // made as it started; its second is the one that waits for input.
     bool Open() {
         LineSettings settings;
         settings.BaudRate = 115200;
         settings.ByteSize = 8;
-        return OpenConnection(c, "COM5", settings) && device.WaitForCallCount("WaitCommEvent", 1);
+        return OpenConnection(c, "COM5", settings) && device.WaitForCallCount("WaitCommEvent", 2);
     }
 
     std::vector<std::string> Reads() const {

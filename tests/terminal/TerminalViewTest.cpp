@@ -18,6 +18,7 @@
 #include "connection/ConnectionDisplay.h"
 #include "support/Recorders.h"
 #include "support/ScriptedSerialService.h"
+#include "support/Watchdog.h"
 #include "terminal/DisplayBytes.h"
 #include "terminal/ShowTextRules.h"
 
@@ -103,7 +104,7 @@ TEST(TerminalViewTest, RunsShownInAnyTimingMakeTheTextOfTheRulesShownOneByOne) {
                 view.ApplyPendingText();
             }
         }
-        device.join();
+        test::CallWatched("the device's thread", [&] { device.join(); });
         const bool shown =
             QTest::qWaitFor([&] { return view.GetWindowText() == expected; }, kPatienceMs);
         EXPECT_TRUE(shown) << FirstDifference(view.GetWindowText(), expected);
@@ -121,7 +122,8 @@ TEST(TerminalViewTest, HandingTextOverNeverWaitsForTheWindow) {
         }
         view.ShowText("end");
     });
-    device.join();  // returns while this thread, the window's, has served nothing
+    // Returns while this thread, the window's, has served nothing.
+    test::CallWatched("handing over a flood", [&] { device.join(); });
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             const std::string text = view.GetWindowText();
@@ -156,6 +158,6 @@ TEST(TerminalViewTest, AViewReleasedWhileTextWaitsCanGoAway) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return handed > handedAtRelease + 1000; }, kPatienceMs));
     QCoreApplication::processEvents();  // a wake posted for the view went with it
     stop = true;
-    loop.join();
+    test::CallWatched("the loop's thread", [&] { loop.join(); });
     EXPECT_EQ(c.outputView.load(), nullptr);
 }
