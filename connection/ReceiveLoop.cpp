@@ -27,7 +27,7 @@ constexpr int kRunSize = 80;
 // download runs, whose requests are answered at once, and never after a large read, so a flood
 // drains at full speed.
 constexpr int kTrickle = 512;
-constexpr uint32_t kGatherMs = 8;
+constexpr uint32_t kGatherMs = 16;
 
 // The states of the stream watchers, carried from chunk to chunk for the loop's whole life.
 struct WatchStates {

@@ -195,7 +195,12 @@ void CEditView::ReplaceSel(const std::string& text, bool canUndo) {
 }
 
 void CEditView::ScrollCaret() {
-    CallOnUiThread([&] { ShowSelection(true); });
+    // Asked for in so many words: the cursor goes there now, in the same pass as the change
+    // before it, so that the editor paints once for both.
+    CallOnUiThread([&] {
+        m_bSelectionPending = m_bScrollPending = true;
+        ShowPendingSelection();
+    });
 }
 
 // Replaces bytes [start, end) so that the document again holds the canonical form of the new

@@ -51,7 +51,9 @@ class CEditView : public CView {
     // Replaces the selection with `text` and puts the caret after it. With `canUndo` false the
     // change records no undo step and the undo history is cleared. Any thread.
     void ReplaceSel(const std::string& text, bool canUndo = false);
-    // Scrolls the caret into view. Any thread.
+    // Shows the selection in the editor now and scrolls the caret into view. (SetSel and
+    // ReplaceSel show theirs when the event loop next runs, once for any number of calls.)
+    // Any thread.
     void ScrollCaret();
 
     // Save: writes the text's bytes exactly (no header, no terminating zero). Load: the whole

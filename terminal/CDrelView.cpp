@@ -6,6 +6,9 @@
 #include "connection/CDrelDoc.h"
 #include "connection/ConnectionDisplay.h"
 #include "download/AutoDownload.h"
+#include "framework/CMDIChildWnd.h"
+#include "framework/CMDIFrameWnd.h"
+#include "framework/CWinApp.h"
 #include "framework/StandardIds.h"
 #include "resources/resource.h"
 #include "terminal/FrameClock.h"
@@ -38,12 +41,23 @@ void CDrelView::ShowText(std::string_view text) {
 }
 
 void CDrelView::OnTextWaiting() {
-    FrameClock::Instance().Request(this);
+    (IsActiveTerminal() ? FrameClock::Foreground() : FrameClock::Background()).Request(this);
+}
+
+bool CDrelView::IsActiveTerminal() const {
+    const auto* main = dynamic_cast<const CMDIFrameWnd*>(AfxGetMainWnd());
+    const CMDIChildWnd* active = main != nullptr ? main->MDIGetActive() : nullptr;
+    return active != nullptr && active->GetActiveView() == this;
 }
 
 void CDrelView::ApplyPendingText() {
+    const std::optional<TextEdit> waiting =
+        m_pending.Take(static_cast<size_t>(GetWindowTextLength()));
+    if (!waiting) {
+        return;
+    }
+    const TextEdit& edit = *waiting;
     m_bApplying = true;
-    const TextEdit edit = m_pending.Take(static_cast<size_t>(GetWindowTextLength()));
     if (edit.cutFront > 0) {
         // Cut in place: setting the whole remaining text anew would lay out every line again.
         SetSel(0, static_cast<int>(edit.cutFront), true);
@@ -73,6 +87,9 @@ void CDrelView::OnLButtonDblClk(unsigned, const QPoint&) {}
 void CDrelView::OnActivateView(bool activate, CView* activated, CView* deactivated) {
     if (PortConnection* c = Connection()) {
         SetOutputView(*c, this);
+    }
+    if (activate) {
+        ApplyPendingText();  // a window the user turns to is up to date at once
     }
     CEditView::OnActivateView(activate, activated, deactivated);
 }

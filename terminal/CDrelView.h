@@ -30,7 +30,8 @@ class CDrelView : public CEditView, public OutputView {
     // within a frame. Any thread; returns at once.
     void ShowText(std::string_view text) override;
 
-    // Shows at once the text still waiting, as saving and printing need. User-interface thread.
+    // Shows at once the text still waiting, if any, as saving and printing need.
+    // User-interface thread.
     void ApplyPendingText();
 
     // Hands the character's low 8 bits to the connection's writer, which sends them to the port
@@ -57,6 +58,8 @@ class CDrelView : public CEditView, public OutputView {
   private:
     // The connection of the view's document; null for a document that is not a terminal.
     PortConnection* Connection() const;
+    // Whether this is the view of the active terminal window, the one the user works in.
+    bool IsActiveTerminal() const;
     void OnTextWaiting();
     void OnTextChanged();
 

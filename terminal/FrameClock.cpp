@@ -10,25 +10,39 @@ namespace drel {
 
 namespace {
 
-// Owned by the application object, so that it goes with the event loop it runs on.
-QPointer<FrameClock> g_clock;
+constexpr int kForegroundIntervalMs = 40;
+constexpr int kBackgroundIntervalMs = 120;
+
+// Owned by the application object, so that they go with the event loop they run on.
+QPointer<FrameClock> g_foreground;
+QPointer<FrameClock> g_background;
 
 }  // namespace
 
-FrameClock& FrameClock::Instance() {
-    if (g_clock == nullptr) {
-        g_clock = new FrameClock(QCoreApplication::instance());
+FrameClock& FrameClock::Foreground() {
+    if (g_foreground == nullptr) {
+        g_foreground = new FrameClock(kForegroundIntervalMs, QCoreApplication::instance());
     }
-    return *g_clock;
+    return *g_foreground;
+}
+
+FrameClock& FrameClock::Background() {
+    if (g_background == nullptr) {
+        g_background = new FrameClock(kBackgroundIntervalMs, QCoreApplication::instance());
+    }
+    return *g_background;
 }
 
 void FrameClock::Forget(CDrelView* view) {
-    if (g_clock != nullptr) {
-        std::erase(g_clock->m_waiting, view);
+    for (FrameClock* clock : {g_foreground.data(), g_background.data()}) {
+        if (clock != nullptr) {
+            std::erase(clock->m_waiting, view);
+        }
     }
 }
 
-FrameClock::FrameClock(QObject* parent) : QObject(parent) {
+FrameClock::FrameClock(int intervalMs, QObject* parent)
+    : QObject(parent), m_intervalMs(intervalMs) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &FrameClock::RunFrame);
 }
@@ -40,8 +54,8 @@ void FrameClock::Request(CDrelView* view) {
     if (m_timer.isActive()) {
         return;
     }
-    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : kFrameMs;
-    m_timer.start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : m_intervalMs;
+    m_timer.start(static_cast<int>(std::max<qint64>(0, m_intervalMs - since)));
 }
 
 void FrameClock::RunFrame() {

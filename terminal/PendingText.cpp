@@ -11,8 +11,11 @@ bool PendingText::Add(std::string_view run) {
     return !std::exchange(waiting_, true);
 }
 
-TextEdit PendingText::Take(size_t windowLength) {
+std::optional<TextEdit> PendingText::Take(size_t windowLength) {
     std::lock_guard lock(mutex_);
+    if (!waiting_) {
+        return std::nullopt;
+    }
     TextEdit edit = std::exchange(edit_, {});
     waiting_ = false;
     // Planned for base_ characters; the user may have edited the text since.

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "terminal/ShowTextRules.h"
@@ -28,8 +29,9 @@ class PendingText {
     // Takes what waits, as one edit of the window's text, which has `windowLength` characters
     // now; runs added from now on are planned for the text that edit leaves. Should the text
     // have changed since the edit was planned (the user edited it meanwhile), the edit's cut
-    // and erase reach no further than the text. The window's thread only.
-    TextEdit Take(size_t windowLength);
+    // and erase reach no further than the text. Nothing when no run came since the last take.
+    // The window's thread only.
+    std::optional<TextEdit> Take(size_t windowLength);
 
     // The window's text was changed by something else than the taken edits and now has
     // `windowLength` characters. The window's thread only.

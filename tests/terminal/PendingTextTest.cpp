@@ -10,7 +10,9 @@ namespace {
 
 // The window's side: takes what waits and carries it out on `text`.
 void TakeInto(PendingText& pending, std::string& text) {
-    ApplyTextEdit(text, pending.Take(text.size()));
+    const std::optional<TextEdit> edit = pending.Take(text.size());
+    ASSERT_TRUE(edit.has_value());
+    ApplyTextEdit(text, *edit);
 }
 
 }  // namespace
@@ -25,6 +27,7 @@ TEST(PendingTextTest, TheWindowIsToldOnceUntilItTakesWhatWaits) {
     std::string text;
     TakeInto(pending, text);
     EXPECT_EQ(text, "abcdef");
+    EXPECT_FALSE(pending.Take(text.size()).has_value());
     EXPECT_TRUE(pending.Add("g"));
 }
 

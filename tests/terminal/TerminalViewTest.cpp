@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -160,4 +162,22 @@ TEST(TerminalViewTest, AViewReleasedWhileTextWaitsCanGoAway) {
     stop = true;
     test::CallWatched("the loop's thread", [&] { loop.join(); });
     EXPECT_EQ(c.outputView.load(), nullptr);
+}
+
+// A frame with nothing new for a window leaves the user's selection in it alone; text that
+// comes lands at the end whatever the selection.
+TEST(TerminalViewTest, OnlyTextThatCameMovesTheSelectionToTheEnd) {
+    CDrelView view;
+    view.ShowText("first line\r\nsecond line");
+    view.ApplyPendingText();
+    view.SetSel(0, 5);
+    view.ApplyPendingText();
+    QCoreApplication::processEvents();  // the editor shows a selection set by the program
+    EXPECT_EQ(view.GetEditCtrl().textCursor().selectedText().toStdString(), "first");
+
+    view.ShowText("\r\nthird");
+    view.ApplyPendingText();
+    EXPECT_EQ(view.GetWindowText(), "first line\r\nsecond line\r\nthird");
+    EXPECT_FALSE(view.GetEditCtrl().textCursor().hasSelection());
+    EXPECT_TRUE(view.GetEditCtrl().textCursor().atEnd());
 }
