@@ -26,6 +26,15 @@ int MatchStream(const uint8_t* chunk, int count, const char* pattern, uint16_t& 
     const size_t length = std::strlen(pattern);
     uint16_t matched = state;
     for (int i = 0; i < count; ++i) {
+        if (matched == 0) {
+            // Nothing matched yet: only the pattern's first byte can begin a match, and most
+            // text holds few of them, so skip straight to the next.
+            const void* next = std::memchr(chunk + i, pattern[0], static_cast<size_t>(count - i));
+            if (next == nullptr) {
+                break;
+            }
+            i = static_cast<int>(static_cast<const uint8_t*>(next) - chunk);
+        }
         if (chunk[i] == static_cast<uint8_t>(pattern[matched])) {
             ++matched;
         } else {

@@ -1,11 +1,17 @@
 #include "DisplayBytes.h"
 
+#include <cstring>
 #include <string>
 
 namespace drel {
 
 int DisplayBytes(OutputView* view, const uint8_t* bytes, int count) {
     if (view == nullptr) {
+        return 1;
+    }
+    const auto* chars = reinterpret_cast<const char*>(bytes);
+    if (count <= 0 || std::memchr(chars, 0, static_cast<size_t>(count)) == nullptr) {
+        view->ShowText(std::string_view(chars, count > 0 ? static_cast<size_t>(count) : 0));
         return 1;
     }
     // The receive loop's runs fit here; longer ones are rare and take memory of their own.

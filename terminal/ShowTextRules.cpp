@@ -42,16 +42,16 @@ size_t ApplyBackspaces(std::string_view run, char* kept, size_t& eraseShown) {
     return length;
 }
 
-// Appends `text` with its line ends as the terminal shows them: LF dropped, CR as CR LF.
+// Appends `text` with its line ends as the terminal shows them: LF dropped, CR as CR LF. The
+// text between line ends goes in whole pieces: a flood is mostly such text.
 void AppendLineEnds(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        if (c == '\n') {
-            continue;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        out.append(text.substr(at, end - at));
+        if (end < text.size() && text[end] == '\r') {
+            out += "\r\n";
         }
-        out.push_back(c);
-        if (c == '\r') {
-            out.push_back('\n');
-        }
+        at = end + 1;
     }
 }
 
@@ -61,6 +61,10 @@ void FoldShowText(TextEdit& pending, size_t baseLength, std::string_view run) {
     size_t kept = baseLength - pending.cutFront - pending.eraseCount;
     if (kept + pending.append.size() >= kTrimThreshold) {
         CutFront(pending, kept, kTrimCount);
+    }
+    if (run.find('\b') == std::string_view::npos) {
+        AppendLineEnds(pending.append, run);
+        return;
     }
     // Runs from the port are at most a few dozen bytes: most need no memory of their own.
     char local[256];

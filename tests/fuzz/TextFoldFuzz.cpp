@@ -6,8 +6,8 @@
 // text shown at the start, lines of filler (beyond the threshold, as after a paste); then
 // steps, each one byte:
 // - 0 to 4: a run of (next byte % 81) bytes, the rest of the step's bytes, folded;
-// - 5: the last run again, 4 * (next byte) times, so that short inputs reach floods that the
-//   trim cuts many times over before the window takes them;
+// - 5: the last run again, (next byte) times, so that short inputs reach floods that the trim
+//   cuts many times over before the window takes them;
 // - 6: the window takes what waits;
 // - 7: the window takes what waits, then the user deletes (next byte) characters at (the byte
 //   after, scaled to the text), and the runs after are planned for the edited text.
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (kind <= 5) {
             size_t times = 1;
             if (kind == 5) {
-                times = at < size ? 4 * data[at++] : 0;
+                times = at < size ? data[at++] : 0;
             } else {
                 const size_t length = at < size ? data[at++] % (kMaxRun + 1) : 0;
                 run = Bytes(data, size, at, length);
