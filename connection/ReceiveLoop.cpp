@@ -1,6 +1,7 @@
 #include "ReceiveLoop.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 #include "connection/ConnectionDisplay.h"
@@ -20,14 +21,35 @@ constexpr int kReadSize = 4096;
 // What a read took is shown and watched in runs of at most this much, as if read this way: the
 // watchers report at most one match per run, and a name is captured run by run.
 constexpr int kRunSize = 80;
-// While bytes only trickle in (less than kTrickle a wake), the loop lets kGatherMs worth of them
-// gather before it looks again: a USB adapter hands over what a slow line carried every
-// millisecond, and sixteen such boards would otherwise wake the machine sixteen thousand times
-// a second. Text then shows a few milliseconds later, well within a frame. Never while a
-// download runs, whose requests are answered at once, and never after a large read, so a flood
-// drains at full speed.
-constexpr int kTrickle = 512;
+// While bytes only trickle in (less than kTrickle in the last kGatherMs), the loop lets kGatherMs
+// worth of them gather before it looks again: a USB adapter hands over what a slow line carried
+// every millisecond, and sixteen such boards would otherwise wake the machine sixteen thousand
+// times a second. Text then shows a few milliseconds later, well within a frame. Never while a
+// download runs, whose requests are answered at once, and never during a flood, which the port
+// could not hold for that long.
+constexpr int kTrickle = 1024;
 constexpr uint32_t kGatherMs = 16;
+
+// Tells a trickle from a flood by what came in the last kGatherMs.
+class InputRate {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    void Took(int bytes, Clock::time_point now) {
+        if (now - windowStart_ >= std::chrono::milliseconds(kGatherMs)) {
+            trickling_ = windowBytes_ + bytes < kTrickle;
+            windowStart_ = now;
+            windowBytes_ = 0;
+        }
+        windowBytes_ += bytes;
+    }
+    bool Trickling() const { return trickling_ && windowBytes_ < kTrickle; }
+
+  private:
+    Clock::time_point windowStart_{};
+    int windowBytes_ = 0;
+    bool trickling_ = true;
+};
 
 // The states of the stream watchers, carried from chunk to chunk for the loop's whole life.
 struct WatchStates {
@@ -154,6 +176,7 @@ int ReceiveLoop(PortConnection& c) {
         return 0;
     }
     WatchStates states;
+    InputRate rate;
     bool lastReadFailed = false;
     while (c.connected != 0) {
         uint32_t events = 0;
@@ -169,7 +192,8 @@ int ReceiveLoop(PortConnection& c) {
             ReportDeviceGone(c);
             break;
         }
-        if (taken < kTrickle && c.downloading == 0) {
+        rate.Took(taken, InputRate::Clock::now());
+        if (rate.Trickling() && c.downloading == 0) {
             c.receiveLoopStopping.Wait(kGatherMs);
         }
     }
