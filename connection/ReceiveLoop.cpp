@@ -25,8 +25,8 @@ constexpr int kRunSize = 80;
 // worth of them gather before it looks again: a USB adapter hands over what a slow line carried
 // every millisecond, and sixteen such boards would otherwise wake the machine sixteen thousand
 // times a second. Text then shows a few milliseconds later, well within a frame. Never while a
-// download runs, whose requests are answered at once, and never during a flood, which the port
-// could not hold for that long.
+// download runs or is about to, whose requests are answered at once, and never during a flood,
+// which the port could not hold for that long.
 constexpr int kTrickle = 1024;
 constexpr uint32_t kGatherMs = 16;
 
@@ -121,23 +121,29 @@ void ReportDeviceGone(PortConnection& c) {
     }
 }
 
+// What one wake of the loop took from the port.
+struct Drained {
+    int bytes = 0;
+    bool workerStarted = false;  // the device is about to ask for its image
+};
+
 // Shows and watches what one read took, run by run.
-void HandRuns(PortConnection& c, WatchStates& states, const uint8_t* bytes, int count) {
+void HandRuns(PortConnection& c, WatchStates& states, const uint8_t* bytes, int count,
+              Drained& drained) {
     for (int at = 0; at < count; at += kRunSize) {
         const uint8_t* run = bytes + at;
         const int length = std::min(kRunSize, count - at);
         const Findings found = LookAtRun(c, states, run, length);
         DisplayBytes(c, run, length);
         ActOnRun(c, states, found, run, length);
+        drained.workerStarted = drained.workerStarted || found.trigger;
     }
 }
 
-// Reads, shows and watches until the input queue is empty or the connection closes; `taken`
-// counts the bytes read. Returns false when the device has gone away: a read failed twice in a
-// row.
-bool DrainInput(PortConnection& c, WatchStates& states, bool& lastReadFailed, int& taken) {
+// Reads, shows and watches until the input queue is empty or the connection closes. Returns
+// false when the device has gone away: a read failed twice in a row.
+bool DrainInput(PortConnection& c, WatchStates& states, bool& lastReadFailed, Drained& drained) {
     uint8_t buffer[kReadSize];
-    taken = 0;
     while (c.connected != 0) {
         bool failed = false;
         const int count = ReadPort(c, buffer, kReadSize, &failed);
@@ -145,8 +151,8 @@ bool DrainInput(PortConnection& c, WatchStates& states, bool& lastReadFailed, in
             return false;
         }
         lastReadFailed = failed;
-        taken += count;
-        HandRuns(c, states, buffer, count);
+        drained.bytes += count;
+        HandRuns(c, states, buffer, count, drained);
         if (count < kReadSize) {
             // The read took all the port held: asking again would find the queue empty, and
             // what comes meanwhile ends the next wait at once.
@@ -187,13 +193,13 @@ int ReceiveLoop(PortConnection& c) {
         if ((events & platform::EV_RXCHAR) == 0) {
             continue;
         }
-        int taken = 0;
-        if (!DrainInput(c, states, lastReadFailed, taken)) {
+        Drained drained;
+        if (!DrainInput(c, states, lastReadFailed, drained)) {
             ReportDeviceGone(c);
             break;
         }
-        rate.Took(taken, InputRate::Clock::now());
-        if (rate.Trickling() && c.downloading == 0) {
+        rate.Took(drained.bytes, InputRate::Clock::now());
+        if (rate.Trickling() && c.downloading == 0 && !drained.workerStarted) {
             c.receiveLoopStopping.Wait(kGatherMs);
         }
     }
