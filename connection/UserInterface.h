@@ -20,10 +20,10 @@ class UserInterface {
     virtual void MessageBox(const std::string& text, const std::string& caption = {},
                             Icon icon = Icon::None) = 0;
 
-    // Returns once `done` is signalled, carrying out meanwhile the display requests that other
-    // threads send to the user-interface thread, and nothing else. It is used while a connection
-    // closes: its message boxes, open or asked for meanwhile, are answered at once, so the close
-    // never waits for someone to press OK. User-interface thread.
+    // Returns once `done` is signalled, carrying out meanwhile the calls that other threads make
+    // on the user-interface thread (their message boxes), and nothing else. It is used while a
+    // connection closes: its message boxes, open or asked for meanwhile, are answered at once, so
+    // the close never waits for someone to press OK. User-interface thread.
     virtual void WaitServingRequests(platform::Event& done) = 0;
 };
 

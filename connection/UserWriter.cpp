@@ -73,7 +73,6 @@ void UserWriter::Stop() {
         runs_.clear();
         queued_.notify_one();
     }
-    // The write in flight may be showing a marker, which the user-interface thread must serve.
     c_.ui.WaitServingRequests(*ended_);
     thread_.join();
     std::lock_guard lock(mutex_);

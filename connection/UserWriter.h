@@ -34,8 +34,7 @@ class UserWriter {
 
     // Ends the thread of a connection whose `connected` is already 0 and whose write in flight,
     // if any, has been aborted: drops what is still queued and returns once the thread has
-    // ended, serving meanwhile its display requests. Does nothing when no thread runs.
-    // User-interface thread.
+    // ended. Does nothing when no thread runs. User-interface thread.
     void Stop();
 
   private:

@@ -5,10 +5,10 @@
 // Received text arrives through ShowText, from the receive loop, the download worker or a
 // write's marker, on any thread, and waits in the view's PendingText; the user-interface thread
 // shows what waits in the next frame (FrameClock.h), as one edit of the text under the display
-// rules (ShowTextRules.h). So a device that floods costs the window one edit a
-// frame, and no thread that hands text over ever waits for the window. Typed characters are not
-// inserted: each is sent to the port as one byte, and only what the device sends back shows. The
-// view that was activated or deactivated last is the one its connection shows text in.
+// rules (ShowTextRules.h). So a device that floods costs the window one edit a frame, and no
+// thread that hands text over ever waits for the window. Typed characters are not inserted: each
+// is sent to the port as one byte, and only what the device sends back shows. The view that was
+// activated or deactivated last is the one its connection shows text in.
 
 #include "framework/CEditView.h"
 #include "terminal/OutputView.h"
