@@ -8,7 +8,7 @@
 #include "framework/CComboBox.h"
 #include "framework/CDataExchange.h"
 #include "platform/CommTypes.h"
-#include "platform/PortNames.h"
+#include "platform/SerialDevices.h"
 #include "resources/DialogTemplates.h"
 #include "resources/resource.h"
 
@@ -60,8 +60,10 @@ bool CPortSettingsDlg::OnInitDialog() {
     for (int n = 1; n <= 10; ++n) {
         port->AddString("COM" + std::to_string(n));
     }
-    for (const std::string& device : platform::ListSerialDevices()) {
-        port->AddString(device);
+    // Each device with what identifies it beside its name; picking it puts only the name into
+    // the field.
+    for (const platform::SerialDevice& device : platform::ListSerialDevicesDescribed()) {
+        port->AddString(device.name, platform::DescribeSerialDevice(device));
     }
     return true;
 }

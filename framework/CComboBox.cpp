@@ -1,8 +1,11 @@
 #include "framework/CComboBox.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
+#include <QScrollBar>
 
 #include "framework/DialogStyles.h"
+#include "framework/ListDescriptionDelegate.h"
 
 namespace drel {
 
@@ -16,7 +19,7 @@ CComboBox::CComboBox(uint32_t style, QWidget* parent) : QComboBox(parent) {
     }
 }
 
-int CComboBox::AddString(const std::string& text) {
+int CComboBox::AddString(const std::string& text, const std::string& description) {
     const QString item = QString::fromLocal8Bit(text);
     const int position = count();
     const QString shown = currentText();
@@ -24,6 +27,16 @@ int CComboBox::AddString(const std::string& text) {
     // QComboBox selects the first entry added to an empty list; the dialog's list does not.
     const QSignalBlocker quiet(this);
     insertItem(position, item);
+    if (!description.empty()) {
+        setItemData(position, QString::fromLocal8Bit(description),
+                    ListDescriptionDelegate::DescriptionRole);
+        if (qobject_cast<ListDescriptionDelegate*>(itemDelegate()) == nullptr) {
+            setItemDelegate(new ListDescriptionDelegate(this));
+        }
+        // The list opens wide enough for the descriptions, wider than the field if need be.
+        view()->setMinimumWidth(view()->sizeHintForColumn(0) +
+                                view()->verticalScrollBar()->sizeHint().width());
+    }
     if (selected < 0) {
         setCurrentIndex(-1);
         if (isEditable()) {
@@ -31,6 +44,13 @@ int CComboBox::AddString(const std::string& text) {
         }
     }
     return position;
+}
+
+std::string CComboBox::GetDescription(int index) const {
+    return itemData(index, ListDescriptionDelegate::DescriptionRole)
+        .toString()
+        .toLocal8Bit()
+        .toStdString();
 }
 
 int CComboBox::SelectString(const std::string& prefix) {

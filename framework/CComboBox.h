@@ -17,8 +17,13 @@ class CComboBox : public QComboBox {
     // `style` holds the template's CBS_* bits. User-interface thread only, as every member.
     explicit CComboBox(uint32_t style, QWidget* parent = nullptr);
 
-    // Adds `text` (system code page) at the end of the list and returns its index. Never fails.
-    int AddString(const std::string& text);
+    // Adds `text` (system code page) at the end of the list and returns its index; a
+    // `description`, when given, shows beside it in the list and is not part of what picking
+    // the entry puts into the field. Never fails.
+    int AddString(const std::string& text, const std::string& description = {});
+
+    // The description of entry `index`; empty when it has none.
+    std::string GetDescription(int index) const;
 
     // Selects the first entry that begins with `prefix`, ignoring case, and shows it in the
     // edit field. Returns its index, or -1 with nothing changed when no entry matches or

@@ -1,10 +1,8 @@
 #include "PortNames.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <linux/serial.h>
+#include "SerialDevices.h"
+
 #include <pwd.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,46 +47,6 @@ unsigned ComNumber(std::string_view name) {
     return number <= 0xFFFFFFu ? static_cast<unsigned>(number) : 0;
 }
 
-// ttyS2 before ttyS10: the trailing numbers compare by value.
-bool NaturalLess(const std::string& a, const std::string& b) {
-    auto split = [](const std::string& s) {
-        size_t digitsAt = s.find_last_not_of("0123456789") + 1;
-        return std::pair{s.substr(0, digitsAt), std::strtoul(s.c_str() + digitsAt, nullptr, 10)};
-    };
-    return split(a) < split(b);
-}
-
-// A ttyS device node exists for every possible 8250 port; only those with a UART behind them
-// report a known port type.
-bool SerialPortAnswers(const std::string& path) {
-    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    serial_struct info{};
-    bool answers = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-    close(fd);
-    return answers;
-}
-
-std::vector<std::string> DeviceNamesWithPrefix(const std::string& prefix) {
-    std::vector<std::string> names;
-    DIR* dev = opendir("/dev");
-    if (dev == nullptr) {
-        return names;
-    }
-    while (const dirent* entry = readdir(dev)) {
-        std::string name = entry->d_name;
-        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
-            std::isdigit(static_cast<unsigned char>(name[prefix.size()]))) {
-            names.push_back(name);
-        }
-    }
-    closedir(dev);
-    std::sort(names.begin(), names.end(), NaturalLess);
-    return names;
-}
-
 }  // namespace
 
 std::string PortLinksFolder() {
@@ -116,17 +74,11 @@ std::string ResolvePortName(const std::string& portName) {
 }
 
 std::vector<std::string> ListSerialDevices() {
-    std::vector<std::string> devices;
-    for (const char* prefix : {"ttyUSB", "ttyACM", "ttyAMA", "rfcomm"}) {
-        std::vector<std::string> names = DeviceNamesWithPrefix(prefix);
-        devices.insert(devices.end(), names.begin(), names.end());
+    std::vector<std::string> names;
+    for (const SerialDevice& device : ListSerialDevicesDescribed()) {
+        names.push_back(device.name);
     }
-    for (const std::string& name : DeviceNamesWithPrefix("ttyS")) {
-        if (SerialPortAnswers("/dev/" + name)) {
-            devices.push_back(name);
-        }
-    }
-    return devices;
+    return names;
 }
 
 }  // namespace drel::platform

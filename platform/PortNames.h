@@ -18,9 +18,8 @@ std::string PortLinksFolder();
 //  4. any other name, as /dev/<name>.
 std::string ResolvePortName(const std::string& portName);
 
-// The serial devices present on this machine, as names without "/dev/" (so that they resolve
-// by rule 4 above), in natural order (ttyS2 before ttyS10):
-// /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyAMA*, /dev/rfcomm*, and the /dev/ttyS* that answer.
+// The names of the serial devices present on this machine, without "/dev/" (so that they
+// resolve by rule 4 above), in the order of ListSerialDevicesDescribed (SerialDevices.h).
 std::vector<std::string> ListSerialDevices();
 
 }  // namespace drel::platform

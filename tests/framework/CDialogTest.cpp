@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
@@ -16,6 +18,7 @@
 
 #include "framework/CComboBox.h"
 #include "framework/CDataExchange.h"
+#include "framework/DialogStyles.h"
 #include "support/ModalDriver.h"
 
 namespace drel {
@@ -188,6 +191,29 @@ TEST(CDialog, EnterInAComboBoxDoesNotAddTheTypedTextToItsList) {
              });
     EXPECT_EQ(count, 4);
     EXPECT_EQ(dialog.m_list, "Delta");
+}
+
+// An entry's description shows beside it in the list, which opens wide enough for it, and
+// picking the entry puts only its text into the field.
+TEST(CDialog, ComboListShowsDescriptionsAndPickingTakesOnlyTheText) {
+    CComboBox combo(CBS_DROPDOWN);
+    combo.AddString("COM1");
+    combo.AddString("ttyUSB0", "FTDI FT232R USB UART, serial A50285BI");
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    EXPECT_EQ(combo.GetDescription(0), "");
+    EXPECT_EQ(combo.GetDescription(1), "FTDI FT232R USB UART, serial A50285BI");
+    const QFontMetrics metrics(combo.view()->font());
+    EXPECT_GT(combo.view()->minimumWidth(),
+              metrics.horizontalAdvance("ttyUSB0  FTDI FT232R USB UART, serial A50285BI"));
+
+    combo.showPopup();
+    QAbstractItemView* list = combo.view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QPoint at = list->visualRect(list->model()->index(1, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->window()->isVisible(); }));
+    EXPECT_EQ(combo.GetWindowText(), "ttyUSB0");
 }
 
 TEST(CDialog, FailedExchangeKeepsTheDialogOpenAndLeavesLaterMembersAlone) {
