@@ -1,6 +1,7 @@
 #include "ConnectionLifecycle.h"
 
 #include "connection/ReceiveLoop.h"
+#include "platform/CommError.h"
 
 namespace drel {
 
@@ -50,7 +51,9 @@ void PrepareLine(SerialPort& port) {
 bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings) {
     c.port = c.service.CreateFileA(portName);
     if (!c.port) {
-        c.ui.MessageBox(portName + " port can not open");
+        const uint32_t error = GetLastError();
+        c.ui.MessageBox(portName + " port can not open\n" +
+                        c.service.WhyOpenFailed(portName, error));
         return false;
     }
     c.portName = portName;

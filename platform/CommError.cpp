@@ -1,5 +1,7 @@
 #include "CommError.h"
 
+#include <cerrno>
+
 namespace drel::platform {
 
 namespace {
@@ -17,6 +19,13 @@ void SetLastError(uint32_t code) {
 bool FailWithErrno(int err) {
     SetLastError(err > 0 ? static_cast<uint32_t>(err) : ERROR_INVALID_PARAMETER);
     return false;
+}
+
+int ErrnoOf(uint32_t code) {
+    if (code == ERROR_INVALID_PARAMETER) {
+        return EINVAL;
+    }
+    return code < ERROR_OPERATION_ABORTED ? static_cast<int>(code) : 0;
 }
 
 }  // namespace drel::platform

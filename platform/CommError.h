@@ -26,4 +26,9 @@ void SetLastError(uint32_t code);
 // failing system call can be reported as `return FailWithErrno(errno);`.
 bool FailWithErrno(int err);
 
+// The errno value that last-error `code` carries: the code itself for system failures,
+// EINVAL for ERROR_INVALID_PARAMETER, 0 for ERROR_SUCCESS and the states of an overlapped
+// operation. Any thread.
+int ErrnoOf(uint32_t code);
+
 }  // namespace drel::platform

@@ -1,12 +1,19 @@
 #include "LinuxSerialService.h"
 
+#include "CommError.h"
 #include "LinuxSerialPort.h"
+#include "OpenDiagnosis.h"
 #include "PortNames.h"
 
 namespace drel::platform {
 
 std::unique_ptr<SerialPort> LinuxSerialService::CreateFileA(const std::string& portName) {
     return LinuxSerialPort::Open(ResolvePortName(portName));
+}
+
+std::string LinuxSerialService::WhyOpenFailed(const std::string& portName, uint32_t error) {
+    return DescribeOpenFailure(DeviceForMessages(ResolvePortName(portName)), ErrnoOf(error),
+                               SystemDiagnosisSources());
 }
 
 std::unique_ptr<Event> LinuxSerialService::CreateEvent(Event::ResetMode mode,

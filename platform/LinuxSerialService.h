@@ -13,6 +13,10 @@ class LinuxSerialService final : public SerialService {
     // with the reason in the last error (ENOENT, EACCES, ENOTTY, EBUSY...). Any thread.
     std::unique_ptr<SerialPort> CreateFileA(const std::string& portName) override;
 
+    // Diagnoses the device `portName` resolves to (OpenDiagnosis.h): who may open it, who holds
+    // it, which devices there are. Any thread.
+    std::string WhyOpenFailed(const std::string& portName, uint32_t error) override;
+
     // A new event; never null. Any thread.
     std::unique_ptr<Event> CreateEvent(Event::ResetMode mode, bool initiallySignalled) override;
 };

@@ -4,6 +4,7 @@
 // connection code works with. The connection code receives one by reference, so that tests can
 // hand it a scripted service instead of the system's.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,10 @@ class SerialService {
     // exclusively: a port that any process holds fails with EBUSY. Null on failure, with the
     // reason in the last error. Any thread.
     virtual std::unique_ptr<SerialPort> CreateFileA(const std::string& portName) = 0;
+
+    // One line for the user that says why opening `portName` failed with last error `error` (as
+    // CreateFileA left it) and what to do about it. Never fails. Any thread.
+    virtual std::string WhyOpenFailed(const std::string& portName, uint32_t error) = 0;
 
     // A new event, or null when none can be made. Any thread.
     virtual std::unique_ptr<Event> CreateEvent(Event::ResetMode mode, bool initiallySignalled) = 0;

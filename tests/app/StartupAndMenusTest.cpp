@@ -128,7 +128,8 @@ TEST_F(ConnectedAppTest, TheTitlesNameThePortAndItsSettings) {
 TEST_F(ConnectedAppTest, APortThatAWindowHoldsDoesNotOpenASecondTime) {
     EXPECT_EQ(NewConnection(), nullptr);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "COM2 port can not open");
+    EXPECT_EQ(boxes[0].text, "COM2 port can not open\n" + device->SlavePath() +
+                                 " is already open in another window of drel.");
     EXPECT_EQ(Frame()->GetChildFrames().size(), 1u);
     EXPECT_EQ(ActiveView(), terminal);
     EXPECT_EQ(ActiveDoc()->Connection().connected, 1);

@@ -90,7 +90,7 @@ TEST(ConnectionLifecycleTest, EveryFailedOpenReleasesWhatItMade) {
     } cases[] = {
         {"port cannot be opened",
          [](auto& d) { d.FailOpen(EBUSY); },
-         {"COM5 port can not open"},
+         {"COM5 port can not open\nCOM5: scripted failure " + std::to_string(EBUSY)},
          0},
         {"read event cannot be made", [](auto& d) { d.FailCreateEventOnCall(1); }, {}, 1},
         {"write event cannot be made", [](auto& d) { d.FailCreateEventOnCall(2); }, {}, 1},

@@ -9,6 +9,7 @@
 #include "connection/ConnectionLifecycle.h"
 #include "connection/PortReadWrite.h"
 #include "platform/SerialService.h"
+#include "support/ChildProcesses.h"
 #include "support/PseudoTerminal.h"
 #include "support/Recorders.h"
 #include "support/Watchdog.h"
@@ -113,7 +114,38 @@ TEST(ConnectionOnPtyTest, PortHeldByAnotherWindowDoesNotOpen) {
     PortConnection other(platform::SystemSerialService(), otherUi);
     EXPECT_FALSE(OpenConnection(other, "COM7", LineSettings{}));
     ASSERT_EQ(otherUi.Boxes().size(), 1u);
-    EXPECT_EQ(otherUi.Boxes()[0].text, "COM7 port can not open");
+    EXPECT_EQ(otherUi.Boxes()[0].text, "COM7 port can not open\n" + p.device.SlavePath() +
+                                           " is already open in another window of drel.");
+}
+
+// The box keeps its first line and adds why: here a process that holds the port, and a port
+// whose device is not there.
+TEST(ConnectionOnPtyTest, PortThatDoesNotOpenSaysWhy) {
+    PtyConnection p;
+    test::PortHolderProcess holder(p.device.SlavePath(), "holder-test",
+                                   test::PortHolderProcess::Hold::LockAndExclusive);
+    int failure = 0;
+    ASSERT_TRUE(holder.WaitUntilHolding(failure)) << failure;
+    ASSERT_TRUE(p.config.MakePortLink("COM8", "/dev/drel-no-such-port"));
+    const struct {
+        const char* portName;
+        std::string text;
+        bool whole;  // else the start of the text, which ends with the devices present
+    } cases[] = {
+        {"COM7",
+         "COM7 port can not open\n" + p.device.SlavePath() + " is in use by process " +
+             std::to_string(holder.Pid()) + " (holder-test).",
+         true},
+        {"COM8", "COM8 port can not open\nNo device /dev/drel-no-such-port; ", false},
+    };
+    for (const auto& c : cases) {
+        test::RecordingUserInterface ui;
+        PortConnection other(platform::SystemSerialService(), ui);
+        EXPECT_FALSE(OpenConnection(other, c.portName, LineSettings{})) << c.portName;
+        ASSERT_EQ(ui.Boxes().size(), 1u) << c.portName;
+        const std::string box = ui.Boxes()[0].text;  // Boxes() is a copy
+        EXPECT_EQ(c.whole ? box : box.substr(0, c.text.size()), c.text) << c.portName;
+    }
 }
 
 // The device sends without pause until the close has returned: a close that waited for a pause

@@ -202,6 +202,10 @@ std::unique_ptr<SerialPort> ScriptedSerialService::CreateFileA(const std::string
     return std::make_unique<Port>(*this);
 }
 
+std::string ScriptedSerialService::WhyOpenFailed(const std::string& portName, uint32_t error) {
+    return portName + ": scripted failure " + std::to_string(error);
+}
+
 std::unique_ptr<Event> ScriptedSerialService::CreateEvent(Event::ResetMode mode,
                                                           bool initiallySignalled) {
     std::lock_guard lock(mutex_);

@@ -30,6 +30,8 @@ class ScriptedSerialService final : public platform::SerialService {
 
     // Logs "CreateFileA <name>"; fails with the scripted errno, or returns a port on the device.
     std::unique_ptr<platform::SerialPort> CreateFileA(const std::string& portName) override;
+    // "<name>: scripted failure <error>", so that a test sees which name and error reached it.
+    std::string WhyOpenFailed(const std::string& portName, uint32_t error) override;
     // Logs "CreateEvent"; null on the scripted call, else a real event.
     std::unique_ptr<platform::Event> CreateEvent(platform::Event::ResetMode mode,
                                                  bool initiallySignalled) override;
