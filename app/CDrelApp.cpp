@@ -1,16 +1,26 @@
 #include "app/CDrelApp.h"
 
+#include <cstdio>
+#include <utility>
+
 #include "app/CAboutDlg.h"
 #include "app/CChildFrame.h"
 #include "app/CDownloadNamesDlg.h"
 #include "app/CMainFrame.h"
+#include "app/DrelCommandLine.h"
 #include "connection/CDrelDoc.h"
-#include "framework/CCommandLineInfo.h"
 #include "framework/CMultiDocTemplate.h"
 #include "resources/resource.h"
 #include "terminal/CDrelView.h"
 
 namespace drel {
+
+namespace {
+
+// The exit status of a command line the program cannot carry out, as command-line tools use it.
+constexpr int kBadCommandLineStatus = 2;
+
+}  // namespace
 
 CDrelApp::CDrelApp() = default;
 
@@ -19,6 +29,12 @@ CDrelApp& DrelApp() {
 }
 
 bool CDrelApp::InitInstance() {
+    DrelCommandLine commandLine = ParseDrelCommandLine(m_arguments);
+    if (!commandLine.error.empty()) {
+        std::fprintf(stderr, "%s\n", commandLine.error.c_str());
+        m_bBadCommandLine = true;
+        return false;
+    }
     SetRegistryKey("Ovex");
     LoadStdProfileSettings(8);
     AddDocTemplate(new CMultiDocTemplate(IDR_DRELTYPE, CreateObject<CDrelDoc>,
@@ -29,14 +45,25 @@ bool CDrelApp::InitInstance() {
         return false;
     }
     m_pMainWnd = mainFrame;
-    CCommandLineInfo cmdInfo;
-    ParseCommandLine(cmdInfo);
-    if (!ProcessShellCommand(cmdInfo)) {
+    m_presetPort = commandLine.port;
+    const bool processed = ProcessShellCommand(commandLine.shell);
+    // Only the start-up connection takes the port; every later "&New" asks.
+    m_presetPort.reset();
+    if (!processed) {
         return false;
     }
     m_pMainWnd->ShowWindow(m_nCmdShow);
     m_pMainWnd->UpdateWindow();
     return true;
+}
+
+int CDrelApp::ExitInstance() {
+    const int status = CWinApp::ExitInstance();
+    return m_bBadCommandLine ? kBadCommandLineStatus : status;
+}
+
+std::optional<PortChoices> CDrelApp::TakePresetPort() {
+    return std::exchange(m_presetPort, std::nullopt);
 }
 
 void CDrelApp::OnAppAbout() {

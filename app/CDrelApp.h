@@ -3,19 +3,31 @@
 // The application: start-up, the one document template (terminal documents), the About box and
 // the two download file names that every connection's auto-download chain sends.
 
+#include <optional>
+
 #include "app/DownloadNames.h"
+#include "connection/PresetPortSource.h"
 #include "framework/CWinApp.h"
 
 namespace drel {
 
-class CDrelApp : public CWinApp, public DownloadNames {
+class CDrelApp : public CWinApp, public DownloadNames, public PresetPortSource {
   public:
     CDrelApp();
 
-    // Settings under "Ovex", the recent-file list, the template, the main frame (hidden), then
-    // the command line: with no argument the first port dialog shows before the main window.
-    // False ends the program (no main frame, or a command line that printed or failed).
+    // The command line is read first: a bad one is told in one line on stderr and ends the
+    // program before any window. Then settings under "Ovex", the recent-file list, the template,
+    // the main frame (hidden), and what the command line asks: with no argument the first port
+    // dialog shows before the main window; with --port that port opens without the dialog.
+    // False ends the program (a bad command line, no main frame, or a command line that printed
+    // or failed).
     bool InitInstance() override;
+
+    // The framework's end; the exit status is 2 after a bad command line.
+    int ExitInstance() override;
+
+    // The port --port names, for the connection made at start-up only.
+    std::optional<PortChoices> TakePresetPort() override;
 
     // "&About drel...".
     void OnAppAbout();
@@ -25,6 +37,10 @@ class CDrelApp : public CWinApp, public DownloadNames {
 
   protected:
     const MessageMap* GetMessageMap() const override;
+
+  private:
+    bool m_bBadCommandLine = false;
+    std::optional<PortChoices> m_presetPort;
 };
 
 // The application object. User-interface thread, except for the download names.

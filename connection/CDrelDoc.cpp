@@ -3,6 +3,7 @@
 #include "connection/CPortSettingsDlg.h"
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
+#include "connection/PresetPortSource.h"
 #include "framework/CArchive.h"
 #include "framework/CEditView.h"
 #include "framework/CWinApp.h"
@@ -23,8 +24,8 @@ CDrelDoc::~CDrelDoc() {
 bool CDrelDoc::OnNewDocument() {
     m_connection.downloading = 0;
     m_connection.connected = 0;
-    CPortSettingsDlg dlg;
-    if (dlg.DoModal() != IDOK) {
+    const std::optional<PortSetup> setup = ChoosePort();
+    if (!setup) {
         return false;
     }
     // A device may answer the open at once (a greeting, a reset on DTR), before the window is
@@ -32,11 +33,30 @@ bool CDrelDoc::OnNewDocument() {
     if (auto* view = dynamic_cast<OutputView*>(GetFirstView())) {
         SetOutputView(m_connection, view);
     }
-    if (!OpenConnection(m_connection, dlg.m_strPort, dlg.m_lineSettings)) {
+    if (!OpenConnection(m_connection, setup->port, setup->lineSettings)) {
         return false;
     }
-    SetTitle(dlg.m_strTitle);
+    SetTitle(setup->title);
     return CDocument::OnNewDocument();
+}
+
+// The port the application has chosen already, made up as the dialog would make it up, or else
+// what the port dialog returns; nothing when the dialog is cancelled.
+std::optional<CDrelDoc::PortSetup> CDrelDoc::ChoosePort() {
+    std::optional<PortChoices> preset;
+    if (auto* source = dynamic_cast<PresetPortSource*>(AfxGetApp())) {
+        preset = source->TakePresetPort();
+    }
+    if (preset) {
+        PortSetup setup{preset->port, LineSettings{}, PortTitle(*preset)};
+        ApplyPortChoices(*preset, setup.lineSettings);
+        return setup;
+    }
+    CPortSettingsDlg dlg;
+    if (dlg.DoModal() != IDOK) {
+        return std::nullopt;
+    }
+    return PortSetup{dlg.m_strPort, dlg.m_lineSettings, dlg.m_strTitle};
 }
 
 bool CDrelDoc::CanCloseFrame(CFrameWnd*) {

@@ -1,13 +1,8 @@
 #include "connection/CPortSettingsDlg.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <limits>
-
+#include "connection/PortChoices.h"
 #include "framework/CComboBox.h"
 #include "framework/CDataExchange.h"
-#include "platform/CommTypes.h"
 #include "platform/SerialDevices.h"
 #include "resources/DialogTemplates.h"
 #include "resources/resource.h"
@@ -18,19 +13,6 @@ namespace {
 
 constexpr const char* kBaudRates[] = {"115200", "57600", "38400", "19200", "9600",
                                       "4800",   "2400",  "1200",  "600",   "300"};
-
-constexpr uint32_t kFlowBits =
-    platform::DCB_fOutxCtsFlow | platform::DCB_fOutX | platform::DCB_fInX;
-
-// The leading decimal number of `text` as atol reads it with a 32-bit long: white space, a sign,
-// digits up to the first other character, 0 without digits, and a number beyond the range of a
-// 32-bit long held at its end. Holding it there, rather than keeping its low 32 bits, keeps a
-// huge text such as "4294977296" from passing for 9600.
-uint32_t LeadingNumber(const std::string& text) {
-    const long long value = std::strtoll(text.c_str(), nullptr, 10);
-    return static_cast<uint32_t>(static_cast<int32_t>(std::clamp<long long>(
-        value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max())));
-}
 
 }  // namespace
 
@@ -72,58 +54,11 @@ void CPortSettingsDlg::OnOK() {
     if (!UpdateData(true)) {
         return;
     }
-    char format[32];
-    std::snprintf(format, sizeof format, "-%d-%d", m_nDataBits + 7, m_nStopBits + 1);
-    const std::string suffix = ApplyParity() + format;
-    ApplyStopBits();
-    ApplyFlowControl();
-    m_lineSettings.ByteSize = static_cast<uint8_t>(m_nDataBits + 7);
-    m_lineSettings.BaudRate = LeadingNumber(m_strBaud);
-    m_strTitle = m_strPort + " " + m_strBaud + "  " + suffix;
+    const PortChoices choices{m_strPort,   m_strBaud,   m_nParity,
+                              m_nStopBits, m_nDataBits, m_nFlowControl};
+    ApplyPortChoices(choices, m_lineSettings);
+    m_strTitle = PortTitle(choices);
     EndDialog(IDOK);
-}
-
-// Sets Parity and returns its letter for the title; an unknown choice changes nothing.
-std::string CPortSettingsDlg::ApplyParity() {
-    switch (m_nParity) {
-        case 0:
-            m_lineSettings.Parity = platform::NOPARITY;
-            return "N";
-        case 1:
-            m_lineSettings.Parity = platform::ODDPARITY;
-            return "O";
-        case 2:
-            m_lineSettings.Parity = platform::EVENPARITY;
-            return "E";
-        default:
-            return "";
-    }
-}
-
-void CPortSettingsDlg::ApplyStopBits() {
-    if (m_nStopBits == 0) {
-        m_lineSettings.StopBits = platform::ONESTOPBIT;
-    } else if (m_nStopBits == 1) {
-        m_lineSettings.StopBits = platform::TWOSTOPBITS;
-    }
-}
-
-// Only the three flow-control bits change; every other bit of the flags word stays.
-void CPortSettingsDlg::ApplyFlowControl() {
-    uint32_t flowBits = 0;
-    switch (m_nFlowControl) {
-        case 0:
-            break;
-        case 1:
-            flowBits = platform::DCB_fOutxCtsFlow;
-            break;
-        case 2:
-            flowBits = platform::DCB_fOutX | platform::DCB_fInX;
-            break;
-        default:
-            return;
-    }
-    m_lineSettings.flags = (m_lineSettings.flags & ~kFlowBits) | flowBits;
 }
 
 }  // namespace drel

@@ -43,11 +43,6 @@ class CPortSettingsDlg : public CDialog {
 
     // Saves the controls and computes the results, then ends the dialog with IDOK.
     void OnOK() override;
-
-  private:
-    std::string ApplyParity();
-    void ApplyStopBits();
-    void ApplyFlowControl();
 };
 
 }  // namespace drel

@@ -138,12 +138,7 @@ CMultiDocTemplate* CWinApp::GetDocTemplate() const {
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) {
-    std::vector<std::string> arguments;
-    const QStringList words = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < words.size(); ++i) {
-        arguments.push_back(ToStdString(words[i]));
-    }
-    info.ParseArguments(arguments);
+    info.ParseArguments(m_arguments);
 }
 
 bool CWinApp::ProcessShellCommand(CCommandLineInfo& info) {
@@ -284,6 +279,10 @@ int AfxWinMain(int argc, char** argv) {
     // The program ends when the main frame's close says so, not when the last window hides:
     // the start-up dialogs run before the main window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList words = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        app->m_arguments.push_back(ToStdString(words[i]));
+    }
     app->InitApplication();
     if (app->InitInstance()) {
         app->Run();

@@ -71,7 +71,7 @@ class CWinApp : public CCmdTarget {
     void AddDocTemplate(CMultiDocTemplate* docTemplate);
     CMultiDocTemplate* GetDocTemplate() const;
 
-    // Reads the process's command line into `info`.
+    // Reads the command line's words (m_arguments) into `info`.
     void ParseCommandLine(CCommandLineInfo& info);
 
     // Carries out `info`: FileNew runs ID_FILE_NEW once (fails only without a main window);
@@ -112,6 +112,10 @@ class CWinApp : public CCmdTarget {
 
     CFrameWnd* m_pMainWnd = nullptr;
     int m_nCmdShow;
+    // The words of the command line after the program's name, without the options Qt took for
+    // itself; AfxWinMain fills it before InitInstance. Empty when the application is started
+    // some other way, unless the starter fills it.
+    std::vector<std::string> m_arguments;
     // The command line being carried out while ProcessShellCommand prints, else null.
     const CCommandLineInfo* m_pCmdInfo = nullptr;
 

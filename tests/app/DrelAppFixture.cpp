@@ -133,8 +133,10 @@ PseudoTerminal& DrelAppTest::PublishDevice(const std::string& name) {
     return *pty;
 }
 
-void DrelAppTest::StartApp(const PortDialogAnswer& answer) {
+void DrelAppTest::StartApp(const PortDialogAnswer& answer,
+                           const std::vector<std::string>& arguments) {
     app = std::make_unique<CDrelApp>();
+    app->m_arguments = arguments;
     app->InitApplication();
     bool started = false;
     RunModal(

@@ -64,10 +64,11 @@ class DrelAppTest : public ::testing::Test {
     // The devices there are before the program starts: COM2 (`device`).
     virtual void PublishDevices();
 
-    // Starts the program as its executable does, with no command line: InitApplication, then
-    // InitInstance, whose first port dialog `answer` handles. Fails the test when InitInstance
-    // fails or the main window does not become active.
-    void StartApp(const PortDialogAnswer& answer = AcceptDefaults);
+    // Starts the program as its executable does, with `arguments` as its command line (none by
+    // default): InitApplication, then InitInstance, whose first port dialog `answer` handles.
+    // Fails the test when InitInstance fails or the main window does not become active.
+    void StartApp(const PortDialogAnswer& answer = AcceptDefaults,
+                  const std::vector<std::string>& arguments = {});
     // Ends it as the executable does (ExitInstance), then destroys the application object. An
     // end that has not returned within kHangTimeout fails the test and stops it.
     void EndApp();

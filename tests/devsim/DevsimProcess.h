@@ -101,6 +101,7 @@ class Devsim {
         }
     }
 
+    pid_t pid() const { return pid_; }
     int out() const { return out_; }
     int err() const { return err_; }
     bool Signal(int signal) const { return kill(pid_, signal) == 0; }

@@ -1,0 +1,38 @@
+#pragma once
+
+// The program's command line:
+//
+//   drel [--port NAME] [--baud N] [--data-bits 7|8] [--parity none|odd|even] [--stop-bits 1|2]
+//        [--flow none|rtscts|xonxoff] [FILE]
+//
+// --port opens port NAME at start-up, with the other options' line settings (the port dialog's
+// defaults for those not given), instead of asking with the port dialog. Every other word is
+// the framework's: none makes a new connection, a FILE opens that file, /p and /pt print it.
+// A value may also follow its option after '=' (--baud=9600). A word that begins with "--" and
+// is none of these options is a mistake, as is an option given twice, one without its value
+// or with a value it does not take, a line setting without --port, and --port with a file or a
+// print switch.
+
+#include <optional>
+#include <span>
+#include <string>
+
+#include "connection/PortChoices.h"
+#include "framework/CCommandLineInfo.h"
+
+namespace drel {
+
+struct DrelCommandLine {
+    // Empty for a sound command line; else the one line to tell the user ("drel: ..."), and
+    // nothing else here counts.
+    std::string error;
+    // What the framework carries out at start-up: a new connection, a file opened or printed.
+    CCommandLineInfo shell;
+    // The port the new connection at start-up opens without asking, when --port gives one.
+    std::optional<PortChoices> port;
+};
+
+// Reads `words` (the command line without the program's name). Pure; any thread.
+DrelCommandLine ParseDrelCommandLine(std::span<const std::string> words);
+
+}  // namespace drel
