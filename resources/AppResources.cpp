@@ -58,6 +58,13 @@ constexpr MenuItem kAutoMenu[] = {
     {"&Download file name", ID_DOWNLOAD_FILE_NAME},
     {"&Auto Down load", ID_AUTO_DOWNLOAD},
 };
+constexpr MenuItem kPortMenu[] = {
+    {"Send &Break", ID_PORT_SEND_BREAK},
+    {"&DTR", ID_PORT_DTR},
+    {"&RTS", ID_PORT_RTS},
+    {},
+    {"Reconnect &Automatically", ID_PORT_RECONNECT},
+};
 constexpr MenuItem kWindowMenu[] = {
     {"&New Window", ID_WINDOW_NEW},
     {"&Cascade", ID_WINDOW_CASCADE},
@@ -65,8 +72,9 @@ constexpr MenuItem kWindowMenu[] = {
     {"&Arrange Icons", ID_WINDOW_ARRANGE},
 };
 constexpr MenuItem kTerminalMenu[] = {
-    {"&File", 0, kTerminalFileMenu}, {"&Edit", 0, kEditMenu},     {"&View", 0, kViewMenu},
-    {"&Auto", 0, kAutoMenu},         {"&Window", 0, kWindowMenu}, {"&Help", 0, kHelpMenu},
+    {"&File", 0, kTerminalFileMenu}, {"&Edit", 0, kEditMenu}, {"&View", 0, kViewMenu},
+    {"&Auto", 0, kAutoMenu},         {"&Port", 0, kPortMenu}, {"&Window", 0, kWindowMenu},
+    {"&Help", 0, kHelpMenu},
 };
 
 constexpr MenuTemplate kMenus[] = {

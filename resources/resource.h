@@ -10,6 +10,10 @@
 // The program's own commands.
 #define ID_DOWNLOAD_FILE_NAME 32771
 #define ID_AUTO_DOWNLOAD 32772
+#define ID_PORT_SEND_BREAK 32773
+#define ID_PORT_DTR 32774
+#define ID_PORT_RTS 32775
+#define ID_PORT_RECONNECT 32776
 
 // Dialog templates.
 #define IDD_ABOUTBOX 100
