@@ -8,19 +8,13 @@
 #include "app/CDownloadNamesDlg.h"
 #include "app/CMainFrame.h"
 #include "app/DrelCommandLine.h"
+#include "app/ReconnectSetting.h"
 #include "connection/CDrelDoc.h"
 #include "framework/CMultiDocTemplate.h"
 #include "resources/resource.h"
 #include "terminal/CDrelView.h"
 
 namespace drel {
-
-namespace {
-
-// The exit status of a command line the program cannot carry out, as command-line tools use it.
-constexpr int kBadCommandLineStatus = 2;
-
-}  // namespace
 
 CDrelApp::CDrelApp() = default;
 
@@ -37,6 +31,8 @@ bool CDrelApp::InitInstance() {
     }
     SetRegistryKey("Ovex");
     LoadStdProfileSettings(8);
+    // --reconnect holds for this run only; the stored choice stays as it was.
+    m_reconnect = commandLine.reconnect || LoadReconnectSetting(*this);
     AddDocTemplate(new CMultiDocTemplate(IDR_DRELTYPE, CreateObject<CDrelDoc>,
                                          CreateObject<CChildFrame>, CreateObject<CDrelView>));
     auto* mainFrame = new CMainFrame;
@@ -66,6 +62,19 @@ std::optional<PortChoices> CDrelApp::TakePresetPort() {
     return std::exchange(m_presetPort, std::nullopt);
 }
 
+bool CDrelApp::ReconnectAutomatically() const {
+    return m_reconnect;
+}
+
+void CDrelApp::OnReconnectAutomatically() {
+    m_reconnect = !m_reconnect;
+    SaveReconnectSetting(*this, m_reconnect);
+}
+
+void CDrelApp::OnUpdateReconnectAutomatically(CCmdUI& cmdUI) {
+    cmdUI.SetCheck(m_reconnect ? 1 : 0);
+}
+
 void CDrelApp::OnAppAbout() {
     CAboutDlg aboutDlg;
     aboutDlg.DoModal();
@@ -81,6 +90,8 @@ const MessageMap* CDrelApp::GetMessageMap() const {
         {
             MapCommand(ID_APP_ABOUT, &CDrelApp::OnAppAbout),
             MapCommand(ID_DOWNLOAD_FILE_NAME, &CDrelApp::OnDownloadFileName),
+            MapCommand(ID_PORT_RECONNECT, &CDrelApp::OnReconnectAutomatically),
+            MapUpdateUI(ID_PORT_RECONNECT, &CDrelApp::OnUpdateReconnectAutomatically),
             MapCommand(ID_FILE_NEW, &CWinApp::OnFileNew),
             MapCommand(ID_FILE_OPEN, &CWinApp::OnFileOpen),
             MapCommand(ID_FILE_PRINT_SETUP, &CWinApp::OnFilePrintSetup),

@@ -3,15 +3,20 @@
 // The application: start-up, the one document template (terminal documents), the About box and
 // the two download file names that every connection's auto-download chain sends.
 
+#include <atomic>
 #include <optional>
 
 #include "app/DownloadNames.h"
 #include "connection/PresetPortSource.h"
+#include "connection/ReconnectChoice.h"
 #include "framework/CWinApp.h"
 
 namespace drel {
 
-class CDrelApp : public CWinApp, public DownloadNames, public PresetPortSource {
+class CDrelApp : public CWinApp,
+                 public DownloadNames,
+                 public PresetPortSource,
+                 public ReconnectChoice {
   public:
     CDrelApp();
 
@@ -29,6 +34,13 @@ class CDrelApp : public CWinApp, public DownloadNames, public PresetPortSource {
     // The port --port names, for the connection made at start-up only.
     std::optional<PortChoices> TakePresetPort() override;
 
+    // The stored choice, or on for a run started with --reconnect. Any thread.
+    bool ReconnectAutomatically() const override;
+
+    // "Reconnect &Automatically": turns the choice over for every connection and stores it.
+    void OnReconnectAutomatically();
+    void OnUpdateReconnectAutomatically(CCmdUI& cmdUI);
+
     // "&About drel...".
     void OnAppAbout();
 
@@ -41,6 +53,7 @@ class CDrelApp : public CWinApp, public DownloadNames, public PresetPortSource {
   private:
     bool m_bBadCommandLine = false;
     std::optional<PortChoices> m_presetPort;
+    std::atomic<bool> m_reconnect{false};
 };
 
 // The application object. User-interface thread, except for the download names.

@@ -12,12 +12,18 @@ namespace drel {
 
 namespace {
 
-// One of the program's options: its name, what its value may be (for the messages), and how
-// that value goes into the choices; false for a value it does not take.
+// One of the program's options that set up the port: its name, what its value may be (for the
+// messages), and how that value goes into the choices; false for a value it does not take.
 struct Option {
     const char* name;
     const char* takes;
     bool (*apply)(const std::string& value, PortChoices& choices);
+};
+
+// The options that take no value, and what each turns on.
+struct Switch {
+    const char* name;
+    bool DrelCommandLine::*turnsOn;
 };
 
 // Sets `index` to the position of `value` among `names`; false when it is none of them.
@@ -76,15 +82,35 @@ constexpr Option kOptions[] = {
     {"--flow", "none, rtscts or xonxoff", ApplyFlow},
 };
 
-// "--port, --baud, ... and --flow".
+constexpr Switch kSwitches[] = {
+    {"--reconnect", &DrelCommandLine::reconnect},
+    {"--list-ports", &DrelCommandLine::listPorts},
+};
+
+// "--port, --baud, ... and --list-ports".
 std::string OptionNames() {
-    std::string names;
+    std::vector<const char*> all;
     for (const Option& option : kOptions) {
-        const bool last = &option == std::end(kOptions) - 1;
-        names += names.empty() ? "" : last ? " and " : ", ";
-        names += option.name;
+        all.push_back(option.name);
+    }
+    for (const Switch& flag : kSwitches) {
+        all.push_back(flag.name);
+    }
+    std::string names;
+    for (size_t i = 0; i < all.size(); ++i) {
+        names += i == 0 ? "" : i + 1 == all.size() ? " and " : ", ";
+        names += all[i];
     }
     return names;
+}
+
+const Switch* FindSwitch(const std::string& name) {
+    for (const Switch& flag : kSwitches) {
+        if (name == flag.name) {
+            return &flag;
+        }
+    }
+    return nullptr;
 }
 
 const Option* FindOption(const std::string& name) {
@@ -112,10 +138,23 @@ std::string TakeValue(std::span<const std::string> words, size_t& i, size_t equa
     return "";
 }
 
-// Reads the program's options into `choices` and leaves every other word, in order, in
-// `shellWords`. Returns the error line, or "" when every option was sound.
+// Turns on what the switch `word` names; the error line, or "" when it is sound.
+std::string ReadSwitch(const Switch& flag, const std::string& word, DrelCommandLine& commandLine) {
+    if (word != flag.name) {
+        return "drel: " + std::string(flag.name) + " takes no value";
+    }
+    if (commandLine.*flag.turnsOn) {
+        return "drel: " + word + " is given twice";
+    }
+    commandLine.*flag.turnsOn = true;
+    return "";
+}
+
+// Reads the program's options into `choices` and `commandLine` and leaves every other word, in
+// order, in `shellWords`. Returns the error line, or "" when every option was sound.
 std::string ReadOptions(std::span<const std::string> words, PortChoices& choices,
-                        std::vector<const Option*>& given, std::vector<std::string>& shellWords) {
+                        std::vector<const Option*>& given, std::vector<std::string>& shellWords,
+                        DrelCommandLine& commandLine) {
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
         if (!IsOptionWord(word)) {
@@ -124,6 +163,12 @@ std::string ReadOptions(std::span<const std::string> words, PortChoices& choices
         }
         const size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
+        if (const Switch* flag = FindSwitch(name)) {
+            if (std::string error = ReadSwitch(*flag, word, commandLine); !error.empty()) {
+                return error;
+            }
+            continue;
+        }
         const Option* option = FindOption(name);
         if (option == nullptr) {
             return "drel: unknown option '" + name + "'; the options are " + OptionNames();
@@ -143,16 +188,25 @@ std::string ReadOptions(std::span<const std::string> words, PortChoices& choices
     return "";
 }
 
-// What a sound set of options still cannot do together with the framework's words.
-std::string CheckCombination(const std::vector<const Option*>& given,
-                             const CCommandLineInfo& shell) {
-    const bool port = std::any_of(given.begin(), given.end(), [](const Option* option) {
+bool GivesPort(const std::vector<const Option*>& given) {
+    return std::any_of(given.begin(), given.end(), [](const Option* option) {
         return std::string_view(option->name) == kPort;
     });
-    if (!port && !given.empty()) {
+}
+
+// A line setting needs the port it sets up.
+std::string CheckPortGiven(const std::vector<const Option*>& given) {
+    if (!given.empty() && !GivesPort(given)) {
         return std::string("drel: ") + given.front()->name +
                " sets up the port that --port opens; give --port too";
     }
+    return "";
+}
+
+// What a sound set of options still cannot do together with the framework's words.
+std::string CheckCombination(const std::vector<const Option*>& given,
+                             const CCommandLineInfo& shell) {
+    const bool port = GivesPort(given);
     if (port && !shell.m_strFileName.empty()) {
         return "drel: --port opens a port at start-up and cannot open the file '" +
                shell.m_strFileName + "' too";
@@ -163,21 +217,43 @@ std::string CheckCombination(const std::vector<const Option*>& given,
     return "";
 }
 
-}  // namespace
-
-DrelCommandLine ParseDrelCommandLine(std::span<const std::string> words) {
+// The options read, and the words they leave to the framework.
+struct OptionsRead {
     DrelCommandLine commandLine;
-    PortChoices choices;
     std::vector<const Option*> given;
     std::vector<std::string> shellWords;
-    commandLine.error = ReadOptions(words, choices, given, shellWords);
+};
+
+OptionsRead ReadAllOptions(std::span<const std::string> words) {
+    OptionsRead read;
+    PortChoices choices;
+    read.commandLine.error =
+        ReadOptions(words, choices, read.given, read.shellWords, read.commandLine);
+    if (read.commandLine.error.empty()) {
+        read.commandLine.error = CheckPortGiven(read.given);
+    }
+    if (read.commandLine.error.empty() && !read.given.empty()) {
+        read.commandLine.port = choices;
+    }
+    return read;
+}
+
+}  // namespace
+
+DrelCommandLine ReadDrelOptions(std::span<const std::string> words) {
+    return ReadAllOptions(words).commandLine;
+}
+
+DrelCommandLine ParseDrelCommandLine(std::span<const std::string> words) {
+    OptionsRead read = ReadAllOptions(words);
+    DrelCommandLine& commandLine = read.commandLine;
     if (!commandLine.error.empty()) {
         return commandLine;
     }
-    commandLine.shell.ParseArguments(shellWords);
-    commandLine.error = CheckCombination(given, commandLine.shell);
-    if (commandLine.error.empty() && !given.empty()) {
-        commandLine.port = choices;
+    commandLine.shell.ParseArguments(read.shellWords);
+    commandLine.error = CheckCombination(read.given, commandLine.shell);
+    if (!commandLine.error.empty()) {
+        commandLine.port.reset();
     }
     return commandLine;
 }

@@ -15,6 +15,7 @@ namespace drel {
 CDrelDoc::CDrelDoc() : m_connection(platform::SystemSerialService(), m_ui) {
     // The application keeps the download file names the connection's prompt reaction sends.
     m_connection.downloadNames = dynamic_cast<const DownloadNameSource*>(AfxGetApp());
+    m_connection.reconnect = dynamic_cast<const ReconnectChoice*>(AfxGetApp());
 }
 
 CDrelDoc::~CDrelDoc() {

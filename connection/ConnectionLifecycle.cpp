@@ -34,9 +34,11 @@ bool MakeOverlappedEvents(PortConnection& c) {
     return true;
 }
 
+}  // namespace
+
 // Queue sizes, purge and time-outs are requests the line works without; their results are not
 // looked at.
-void PrepareLine(SerialPort& port) {
+bool PreparePort(SerialPort& port, const LineSettings& settings) {
     port.SetCommMask(EV_RXCHAR);
     port.SetupComm(kQueueSize, kQueueSize);
     port.PurgeComm(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
@@ -44,26 +46,26 @@ void PrepareLine(SerialPort& port) {
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = 1000;
     port.SetCommTimeouts(timeouts);
+    return ApplyLineSettings(port, settings);
 }
 
-}  // namespace
-
 bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings) {
-    c.port = c.service.CreateFileA(portName);
-    if (!c.port) {
+    std::unique_ptr<SerialPort> device = c.service.CreateFileA(portName);
+    if (!device) {
         const uint32_t error = GetLastError();
         c.ui.MessageBox(portName + " port can not open\n" +
                         c.service.WhyOpenFailed(portName, error));
         return false;
     }
+    c.port = std::make_unique<ReplaceablePort>(std::move(device));
     c.portName = portName;
+    c.lineSettings = settings;
     c.readErrorReported = false;
     if (!MakeOverlappedEvents(c)) {
         ReleasePortAndEvents(c);
         return false;
     }
-    PrepareLine(*c.port);
-    if (!ApplyLineSettings(*c.port, settings)) {
+    if (!PreparePort(*c.port, settings)) {
         ReleasePortAndEvents(c);
         c.ui.MessageBox(portName + " port settings not accepted");
         return false;

@@ -18,6 +18,10 @@ namespace drel {
 // User-interface thread.
 bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings);
 
+// Sets up a freshly opened port: the event mask, 4096-byte queues, a purge, the time-outs and
+// the line. False when the port refuses the line settings. Any thread.
+bool PreparePort(platform::SerialPort& port, const LineSettings& settings);
+
 // Closes a connected connection: clears `connected`, aborts the write in flight, ends the user's
 // writer and the receive loop and waits for them, then releases the events and the port. Never
 // waits for the device. Does nothing when not connected. User-interface thread.

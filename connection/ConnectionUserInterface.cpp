@@ -1,6 +1,8 @@
 #include "connection/ConnectionUserInterface.h"
 
 #include "framework/AfxMessageBox.h"
+#include "framework/CMDIFrameWnd.h"
+#include "framework/CWinApp.h"
 #include "framework/UiThread.h"
 
 namespace drel {
@@ -9,6 +11,14 @@ void ConnectionUserInterface::MessageBox(const std::string& text, const std::str
                                          Icon icon) {
     const unsigned type = MB_OK | (icon == Icon::Warning ? MB_ICONEXCLAMATION : 0u);
     AfxMessageBox(text, type, caption, this);
+}
+
+void ConnectionUserInterface::ShowStatus(const std::string& text) {
+    CallOnUiThread([&text] {
+        if (auto* frame = dynamic_cast<CMDIFrameWnd*>(AfxGetMainWnd())) {
+            frame->SetMessageText(text);
+        }
+    });
 }
 
 void ConnectionUserInterface::WaitServingRequests(platform::Event& done) {

@@ -12,6 +12,9 @@ class ConnectionUserInterface : public UserInterface {
   public:
     void MessageBox(const std::string& text, const std::string& caption, Icon icon) override;
 
+    // Shows `text` in the main frame's message pane.
+    void ShowStatus(const std::string& text) override;
+
     // Serves the calls other threads queue for the user-interface thread until `done`; the
     // connection's message boxes, open or asked for meanwhile, are answered at once.
     void WaitServingRequests(platform::Event& done) override;

@@ -19,13 +19,17 @@
 #include <string>
 #include <thread>
 
+#include "connection/LineSettings.h"
+#include "connection/ReconnectChoice.h"
 #include "connection/UserInterface.h"
 #include "connection/UserWriter.h"
 #include "download/CaptureImageName.h"
 #include "download/DownloadNameSource.h"
 #include "platform/Event.h"
 #include "platform/Overlapped.h"
+#include "platform/ReplaceablePort.h"
 #include "platform/SerialService.h"
+#include "platform/WakeSignal.h"
 #include "terminal/OutputView.h"
 
 namespace drel {
@@ -51,7 +55,8 @@ struct PortConnection {
 
     std::string portName;                          // as opened; starts every message about the port
     std::atomic<OutputView*> outputView{nullptr};  // the view last activated; ConnectionDisplay.h
-    std::unique_ptr<platform::SerialPort> port;
+    // The device as opened; replaced when a device that went away returns (Reconnect.h).
+    std::unique_ptr<platform::ReplaceablePort> port;
     std::atomic<int> connected{0};
     std::unique_ptr<platform::Event> headerRequest;  // auto-reset; made by the receive loop
     std::unique_ptr<platform::Event> recordRequest;  // auto-reset; made by the receive loop
@@ -70,11 +75,14 @@ struct PortConnection {
     std::unique_ptr<platform::Event> readBlockEvent;    // manual-reset, behind readBlock.hEvent
     std::unique_ptr<platform::Event> receiveLoopEnded;  // manual-reset; set as the loop ends
     platform::Event receiveLoopStopping{platform::Event::ResetMode::Manual};  // set by the close
-    std::mutex writeInFlight;   // held for the whole of one write
+    platform::WakeSignal stopSignal;  // raised by the close; ends the wait for a device's return
+    std::mutex writeInFlight;         // held for the whole of one write
     std::mutex outputViewLock;  // held while text is handed to `outputView` and while it changes
     std::atomic<bool> readErrorReported{false};         // the read-error box is shown once
     const DownloadNameSource* downloadNames = nullptr;  // the application's; may be none
     DownloadOptions downloadOptions;                    // set before the port is opened
+    LineSettings lineSettings;                          // as opened; a returning device gets them
+    const ReconnectChoice* reconnect = nullptr;         // the application's; none: never
     UserWriter userWrites{*this};                       // what the user-interface thread sends
 };
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "connection/ConnectionDisplay.h"
+#include "connection/Reconnect.h"
 #include "platform/CommError.h"
 
 namespace drel {
@@ -91,7 +92,8 @@ int ReadPort(PortConnection& c, uint8_t* buffer, int maximum, bool* failed) {
     if (failed != nullptr) {
         *failed = true;
     }
-    if (!c.readErrorReported.exchange(true)) {
+    // A device that went away is waited for, not reported, when the user wants it back.
+    if (!ReconnectWanted(c) && !c.readErrorReported.exchange(true)) {
         c.ui.MessageBox(c.portName + " port read error occured");
     }
     return 0;

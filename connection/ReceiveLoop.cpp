@@ -7,6 +7,7 @@
 #include "connection/ConnectionDisplay.h"
 #include "connection/InputRate.h"
 #include "connection/PortReadWrite.h"
+#include "connection/Reconnect.h"
 #include "connection/StreamWatchers.h"
 #include "download/DownloadWorker.h"
 
@@ -30,10 +31,16 @@ constexpr int kRunSize = 80;
 constexpr int kTrickle = 1024;
 constexpr uint32_t kGatherMs = 16;
 
-void ReportDeviceGone(PortConnection& c) {
+// Once the device has gone away: waits for its return when the user wants that, or else tells
+// the user (once) and ends the loop. True when the loop goes on with the device returned.
+bool GoOnAfterDeviceLoss(PortConnection& c) {
+    if (ReconnectWanted(c)) {
+        return AwaitDeviceReturn(c);
+    }
     if (!c.readErrorReported.exchange(true)) {
         c.ui.MessageBox(c.portName + " port read error occured");
     }
+    return false;
 }
 
 // What one wake of the loop took from the port.
@@ -103,16 +110,22 @@ int ReceiveLoop(PortConnection& c) {
     while (c.connected != 0) {
         uint32_t events = 0;
         if (!c.port->WaitCommEvent(events)) {
-            ReportDeviceGone(c);
-            break;
+            if (!GoOnAfterDeviceLoss(c)) {
+                break;
+            }
+            lastReadFailed = false;
+            continue;
         }
         if ((events & platform::EV_RXCHAR) == 0) {
             continue;
         }
         Drained drained;
         if (!DrainInput(c, watchers, lastReadFailed, drained)) {
-            ReportDeviceGone(c);
-            break;
+            if (!GoOnAfterDeviceLoss(c)) {
+                break;
+            }
+            lastReadFailed = false;
+            continue;
         }
         rate.Took(drained.bytes, InputRate::Clock::now());
         if (rate.Trickling() && c.downloading == 0 && !drained.workerStarted) {
@@ -128,6 +141,7 @@ int ReceiveLoop(PortConnection& c) {
 
 bool StartReceiveLoop(PortConnection& c) {
     c.receiveLoopStopping.Reset();
+    c.stopSignal.Drain();
     c.receiveLoopEnded = c.service.CreateEvent(Event::ResetMode::Manual, false);
     if (!c.receiveLoopEnded) {
         return false;
@@ -146,6 +160,7 @@ bool StartReceiveLoop(PortConnection& c) {
 
 void EndReceiveLoop(PortConnection& c) {
     c.receiveLoopStopping.Set();
+    c.stopSignal.Raise();
     c.port->SetCommMask(platform::EV_BREAK);
     c.ui.WaitServingRequests(*c.receiveLoopEnded);
     c.receiveLoop.join();

@@ -1,7 +1,7 @@
 #pragma once
 
-// How a connection reaches the user from any of its threads: message boxes, and the wait of the
-// user-interface thread that keeps carrying out what other threads ask of it.
+// How a connection reaches the user from any of its threads: message boxes, the status bar, and
+// the wait of the user-interface thread that keeps carrying out what other threads ask of it.
 
 #include <string>
 
@@ -19,6 +19,10 @@ class UserInterface {
     // `caption` empty means the program's name. Any thread.
     virtual void MessageBox(const std::string& text, const std::string& caption = {},
                             Icon icon = Icon::None) = 0;
+
+    // Shows `text` in the status bar, where the user looks for what a connection is doing now.
+    // Nothing by default. Any thread.
+    virtual void ShowStatus(const std::string& text) { static_cast<void>(text); }
 
     // Returns once `done` is signalled, carrying out meanwhile the calls that other threads make
     // on the user-interface thread (their message boxes), and nothing else. It is used while a

@@ -17,6 +17,8 @@
 #include "app/DrelAppFixture.h"
 #include "devsim/DevsimProcess.h"
 #include "framework/CMDIChildWnd.h"
+#include "platform/SerialDevices.h"
+#include "platform/SerialDevices.h"
 #include "support/ModalDriver.h"
 
 namespace drel::test {
@@ -175,9 +177,10 @@ TEST_F(DrelProcessTest, ABadCommandLineEndsWithStatusTwoAndOneLineOnStderr) {
         std::string line;
     } cases[] = {
         {{"--port", "COM2", "--parity", "x"}, "drel: --parity takes none, odd or even, not 'x'"},
-        {{"--reconnect"},
-         "drel: unknown option '--reconnect'; the options are --port, --baud, --data-bits, "
-         "--parity, --stop-bits and --flow"},
+        {{"--reconect"},
+         "drel: unknown option '--reconect'; the options are --port, --baud, --data-bits, "
+         "--parity, --stop-bits, --flow, --reconnect and --list-ports"},
+        {{"--list-ports=all"}, "drel: --list-ports takes no value"},
         {{"--port", "COM2", "log.txt"},
          "drel: --port opens a port at start-up and cannot open the file 'log.txt' too"},
     };
@@ -190,6 +193,19 @@ TEST_F(DrelProcessTest, ABadCommandLineEndsWithStatusTwoAndOneLineOnStderr) {
         EXPECT_EQ(drel.WaitForExit(deadline), 2) << c.line;
     }
     // It ended before its settings were touched.
+    EXPECT_FALSE(fs::exists(configHome_ / "Ovex" / "drel.conf"));
+}
+
+TEST_F(DrelProcessTest, ListPortsPrintsEachDeviceOnALineAndEnds) {
+    std::string expected;
+    for (const platform::SerialDevice& device : platform::ListSerialDevicesDescribed()) {
+        const std::string description = platform::DescribeSerialDevice(device);
+        expected += device.name + (description.empty() ? "" : "  " + description) + "\n";
+    }
+    Devsim drel({"--list-ports"}, configHome_, DREL_PATH);
+    const auto deadline = Clock::now() + kPatience;
+    EXPECT_EQ(devsim::test::ReadToEnd(drel.out(), deadline), expected);
+    EXPECT_EQ(drel.WaitForExit(deadline), 0);
     EXPECT_FALSE(fs::exists(configHome_ / "Ovex" / "drel.conf"));
 }
 

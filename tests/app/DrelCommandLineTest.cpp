@@ -101,18 +101,42 @@ TEST(DrelCommandLineTest, SoundWordsGiveThePortAndLeaveTheRestToTheFramework) {
     }
 }
 
+TEST(DrelCommandLineTest, SwitchesTurnOnWhatTheyNameAndLeaveTheRestAlone) {
+    const struct {
+        Words words;
+        bool reconnect;
+        bool listPorts;
+        bool port;
+    } cases[] = {
+        {{}, false, false, false},
+        {{"--reconnect"}, true, false, false},
+        {{"--port", "COM2", "--reconnect"}, true, false, true},
+        {{"--reconnect", "--port", "COM2", "--baud", "9600"}, true, false, true},
+        {{"--list-ports"}, false, true, false},
+    };
+    for (const auto& c : cases) {
+        const DrelCommandLine parsed = ParseDrelCommandLine(c.words);
+        const std::string label = Joined(c.words);
+        EXPECT_EQ(parsed.error, "") << label;
+        EXPECT_EQ(parsed.reconnect, c.reconnect) << label;
+        EXPECT_EQ(parsed.listPorts, c.listPorts) << label;
+        EXPECT_EQ(parsed.port.has_value(), c.port) << label;
+        EXPECT_EQ(parsed.shell.m_nShellCommand, CCommandLineInfo::FileNew) << label;
+    }
+}
+
 TEST(DrelCommandLineTest, EveryMistakeGetsOneLineThatNamesIt) {
     const std::string unknown =
         "'; the options are --port, --baud, --data-bits, --parity, "
-        "--stop-bits and --flow";
+        "--stop-bits, --flow, --reconnect and --list-ports";
     const std::string baud = "drel: --baud takes a whole number from 1 to 2147483647, not '";
     const struct {
         Words words;
         std::string error;
     } cases[] = {
         // Unknown options, also those of later versions and other spellings.
-        {{"--reconnect"}, "drel: unknown option '--reconnect" + unknown},
-        {{"--port", "COM2", "--list-ports"}, "drel: unknown option '--list-ports" + unknown},
+        {{"--reconnects"}, "drel: unknown option '--reconnects" + unknown},
+        {{"--port", "COM2", "--list"}, "drel: unknown option '--list" + unknown},
         {{"--Port", "COM2"}, "drel: unknown option '--Port" + unknown},
         {{"--speed=9600"}, "drel: unknown option '--speed" + unknown},
         {{"---port", "COM2"}, "drel: unknown option '---port" + unknown},
@@ -125,6 +149,10 @@ TEST(DrelCommandLineTest, EveryMistakeGetsOneLineThatNamesIt) {
         // Options given twice, in either spelling.
         {{"--port", "COM1", "--port", "COM2"}, "drel: --port is given twice"},
         {{"--port", "COM1", "--baud=9600", "--baud", "9600"}, "drel: --baud is given twice"},
+        {{"--reconnect", "--port", "COM1", "--reconnect"}, "drel: --reconnect is given twice"},
+        // Switches take no value.
+        {{"--reconnect=yes"}, "drel: --reconnect takes no value"},
+        {{"--list-ports="}, "drel: --list-ports takes no value"},
         // Values an option does not take.
         {{"--port", "COM2", "--baud", "0"}, baud + "0'"},
         {{"--port", "COM2", "--baud", "-9600"}, baud + "-9600'"},
@@ -162,6 +190,32 @@ TEST(DrelCommandLineTest, EveryMistakeGetsOneLineThatNamesIt) {
         const std::string label = Joined(c.words);
         EXPECT_EQ(parsed.error, c.error) << label;
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << label;
+    }
+}
+
+// Before any window the options alone are read: their mistakes end the program there, while
+// what goes with the file words is left for later (the windowing system may still own some).
+TEST(DrelCommandLineTest, OptionsAloneAreReadBeforeTheWindows) {
+    const struct {
+        Words words;
+        std::string error;
+        bool port;
+    } cases[] = {
+        {{"--port", "COM2", "-platform", "offscreen"}, "", true},
+        {{"--port", "COM2", "log.txt"}, "", true},
+        {{"--list-ports", "-display", ":1"}, "", false},
+        {{"--baud", "9600"},
+         "drel: --baud sets up the port that --port opens; give --port too",
+         false},
+        {{"--port", "COM2", "--parity", "x"},
+         "drel: --parity takes none, odd or even, not 'x'",
+         false},
+    };
+    for (const auto& c : cases) {
+        const DrelCommandLine read = ReadDrelOptions(c.words);
+        const std::string label = Joined(c.words);
+        EXPECT_EQ(read.error, c.error) << label;
+        EXPECT_EQ(read.port.has_value(), c.port) << label;
     }
 }
 

@@ -26,7 +26,7 @@ struct ScriptedConnection {
     PortConnection c{device, ui};
 
     ScriptedConnection() {
-        c.port = device.CreateFileA("COM5");
+        c.port = std::make_unique<platform::ReplaceablePort>(device.CreateFileA("COM5"));
         c.portName = "COM5";
         c.outputView = &view;
         c.connected = 1;

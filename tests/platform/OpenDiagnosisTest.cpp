@@ -29,9 +29,11 @@ namespace {
 
 // The facts a case hands the diagnosis, and which of them it asked for.
 struct Facts {
-    Facts(std::optional<NodeAccess> access = {}, std::optional<PortHolder> holder = {},
-          std::vector<std::string> present = {})
-        : access(std::move(access)), holder(std::move(holder)), present(std::move(present)) {}
+    // Copies, not moves: GCC takes the move of an empty optional for a read of its contents.
+    Facts(const std::optional<NodeAccess>& access = std::nullopt,
+          const std::optional<PortHolder>& holder = std::nullopt,
+          const std::vector<std::string>& present = {})
+        : access(access), holder(holder), present(present) {}
 
     std::optional<NodeAccess> access;
     std::optional<PortHolder> holder;

@@ -168,7 +168,15 @@ bool TemporaryConfigHome::MakePortLink(const std::string& name, const std::strin
     if (error) {
         return false;
     }
-    std::filesystem::create_symlink(target, folder / name, error);
+    // Made beside it and renamed over it, so that a link that exists already is pointed at the
+    // new target in one step, as udev moves its links: nobody ever finds the name missing.
+    const std::filesystem::path fresh = folder / ("." + name + ".new");
+    std::filesystem::remove(fresh, error);
+    std::filesystem::create_symlink(target, fresh, error);
+    if (error) {
+        return false;
+    }
+    std::filesystem::rename(fresh, folder / name, error);
     return !error;
 }
 

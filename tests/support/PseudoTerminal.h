@@ -79,7 +79,7 @@ class TemporaryConfigHome {
     const std::string& Path() const { return path_; }
 
     // Makes the port link PortLinksFolder()/`name` -> `target`, creating the folders on the
-    // way. False when it cannot be made.
+    // way, or points the link of that name at `target` instead. False when it cannot be made.
     bool MakePortLink(const std::string& name, const std::string& target);
 
   private:
