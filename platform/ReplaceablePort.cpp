@@ -20,11 +20,6 @@ void ReplaceablePort::Replace(std::unique_ptr<SerialPort> device) {
     // nobody can reach the old device any more.
 }
 
-bool ReplaceablePort::HasDevice() const {
-    std::shared_lock lock(mutex_);
-    return device_ != nullptr;
-}
-
 template <class Operation>
 bool ReplaceablePort::OnDevice(Operation operation) {
     std::shared_lock lock(mutex_);

@@ -26,9 +26,6 @@ class ReplaceablePort final : public SerialPort {
     // inside an operation of this port. Any thread.
     void Replace(std::unique_ptr<SerialPort> device);
 
-    // Whether a device is held. Any thread.
-    bool HasDevice() const;
-
     bool SetCommMask(uint32_t mask) override;
     bool SetupComm(uint32_t inQueue, uint32_t outQueue) override;
     bool PurgeComm(uint32_t flags) override;
