@@ -59,6 +59,9 @@ struct PortConnection {
     std::thread downloadWorker;
     std::atomic<int> downloading{0};
     std::atomic<int> autoArmed{0};
+    // The output lines as the user wants them; LineControl.h puts them on the port.
+    std::atomic<bool> dtrOn{true};
+    std::atomic<bool> rtsOn{true};
     platform::Overlapped writeBlock;
     platform::Overlapped readBlock;
     char imageName[kImageNameMaxLength + 1] = {};
