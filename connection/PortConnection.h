@@ -11,7 +11,7 @@
 // `headerRequest` and `recordRequest`, which the worker waits on. Every writer (the user's writer,
 // which sends the keystrokes and the auto-download command that the user-interface thread queues
 // for it; the loop's prompt reaction; the worker) goes through WritePort, one write in flight at a
-// time.
+// time. A break the user sends holds that same write lock while the line is in break.
 
 #include <atomic>
 #include <memory>
