@@ -10,9 +10,8 @@ namespace {
 
 constexpr int kIndicators[] = {
     ID_SEPARATOR,  // the message pane
-    ID_INDICATOR_CAPS,
-    ID_INDICATOR_NUM,
-    ID_INDICATOR_SCRL,
+    ID_INDICATOR_CTS,  ID_INDICATOR_DSR, ID_INDICATOR_DCD,  ID_INDICATOR_RI,
+    ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL,
 };
 
 }  // namespace

@@ -3,16 +3,42 @@
 #include "connection/CPortSettingsDlg.h"
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
+#include "connection/LineControl.h"
 #include "connection/PresetPortSource.h"
 #include "framework/CArchive.h"
 #include "framework/CEditView.h"
 #include "framework/CWinApp.h"
 #include "platform/SerialService.h"
+#include "resources/resource.h"
 #include "terminal/CDrelView.h"
 
 namespace drel {
 
-CDrelDoc::CDrelDoc() : m_connection(platform::SystemSerialService(), m_ui) {
+namespace {
+
+// Panes of one update pass share one reading of the modem inputs.
+constexpr std::chrono::milliseconds kModemInputsFresh{50};
+
+uint32_t ModemInputBit(int paneId) {
+    switch (paneId) {
+        case ID_INDICATOR_CTS:
+            return platform::MS_CTS_ON;
+        case ID_INDICATOR_DSR:
+            return platform::MS_DSR_ON;
+        case ID_INDICATOR_DCD:
+            return platform::MS_RLSD_ON;
+        case ID_INDICATOR_RI:
+            return platform::MS_RING_ON;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+CDrelDoc::CDrelDoc() : CDrelDoc(platform::SystemSerialService()) {}
+
+CDrelDoc::CDrelDoc(platform::SerialService& service) : m_connection(service, m_ui) {
     // The application keeps the download file names the connection's prompt reaction sends.
     m_connection.downloadNames = dynamic_cast<const DownloadNameSource*>(AfxGetApp());
     m_connection.reconnect = dynamic_cast<const ReconnectChoice*>(AfxGetApp());
@@ -77,6 +103,54 @@ void CDrelDoc::Serialize(CArchive& ar) {
     if (auto* view = dynamic_cast<CEditView*>(GetFirstView())) {
         view->SerializeRaw(ar);
     }
+}
+
+void CDrelDoc::OnPortSendBreak() {
+    SendBreak(m_connection);
+}
+
+void CDrelDoc::OnPortDtr() {
+    SetDtr(m_connection, !m_connection.dtrOn);
+}
+
+void CDrelDoc::OnPortRts() {
+    SetRts(m_connection, !m_connection.rtsOn);
+}
+
+void CDrelDoc::OnUpdatePortCommand(CCmdUI& ui) {
+    ui.Enable(m_connection.connected != 0);
+    if (ui.m_nID == ID_PORT_DTR) {
+        ui.SetCheck(m_connection.dtrOn ? 1 : 0);
+    } else if (ui.m_nID == ID_PORT_RTS) {
+        ui.SetCheck(m_connection.rtsOn ? 1 : 0);
+    }
+}
+
+std::optional<uint32_t> CDrelDoc::ModemInputs() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_modemInputsRead >= kModemInputsFresh) {
+        m_modemInputs = ReadModemInputs(m_connection);
+        m_modemInputsRead = now;
+    }
+    return m_modemInputs;
+}
+
+void CDrelDoc::OnUpdateModemInput(CCmdUI& ui) {
+    const std::optional<uint32_t> inputs = ModemInputs();
+    ui.Enable(inputs.has_value() && (*inputs & ModemInputBit(ui.m_nID)) != 0);
+}
+
+const MessageMap* CDrelDoc::GetMessageMap() const {
+    static const MessageMap map(
+        CDocument::GetMessageMap(),
+        {
+            MapCommand(ID_PORT_SEND_BREAK, &CDrelDoc::OnPortSendBreak),
+            MapCommand(ID_PORT_DTR, &CDrelDoc::OnPortDtr),
+            MapCommand(ID_PORT_RTS, &CDrelDoc::OnPortRts),
+            MapUpdateUIRange(ID_PORT_SEND_BREAK, ID_PORT_RTS, &CDrelDoc::OnUpdatePortCommand),
+            MapUpdateUIRange(ID_INDICATOR_CTS, ID_INDICATOR_RI, &CDrelDoc::OnUpdateModemInput),
+        });
+    return &map;
 }
 
 }  // namespace drel

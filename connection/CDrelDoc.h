@@ -3,7 +3,12 @@
 // The document of a terminal window: one serial port. A new document asks for the port and its
 // line settings (or takes those the command line gave) and opens the connection; its text is what
 // its first view shows. A document opened from a file is a plain text window with no port.
+//
+// The document runs the Port menu's commands on its connection and greys the status bar's modem
+// input panes by its port's modem inputs; they are read at most every few tens of milliseconds,
+// on the frame's idle timer, never by the receive loop.
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -16,7 +21,9 @@ namespace drel {
 
 class CDrelDoc : public CDocument {
   public:
+    // A document whose ports `service` opens; the default one opens the system's ports.
     CDrelDoc();
+    explicit CDrelDoc(platform::SerialService& service);
     ~CDrelDoc() override;
 
     // The port dialog, then the connection's open step; the document's title becomes the
@@ -37,6 +44,19 @@ class CDrelDoc : public CDocument {
 
     PortConnection& Connection() { return m_connection; }
 
+    // "Send &Break", "&DTR" and "&RTS", enabled while connected; DTR and RTS are checked while the
+    // user wants the line on, whether or not the port could do it.
+    void OnPortSendBreak();
+    void OnPortDtr();
+    void OnPortRts();
+    void OnUpdatePortCommand(CCmdUI& ui);
+    // The panes of CTS, DSR, DCD and RI: enabled while that input is on; greyed while it is off,
+    // when not connected or when the port cannot report its inputs.
+    void OnUpdateModemInput(CCmdUI& ui);
+
+  protected:
+    const MessageMap* GetMessageMap() const override;
+
   private:
     // A port to open: its name, line settings and the document's title.
     struct PortSetup {
@@ -46,9 +66,13 @@ class CDrelDoc : public CDocument {
     };
 
     std::optional<PortSetup> ChoosePort();
+    // The modem inputs, read again when the last reading is older than a frame's update.
+    std::optional<uint32_t> ModemInputs();
 
     ConnectionUserInterface m_ui;
     PortConnection m_connection;
+    std::optional<uint32_t> m_modemInputs;
+    std::chrono::steady_clock::time_point m_modemInputsRead;
 };
 
 }  // namespace drel

@@ -1,5 +1,6 @@
 #include "ConnectionLifecycle.h"
 
+#include "connection/LineControl.h"
 #include "connection/ReceiveLoop.h"
 #include "platform/CommError.h"
 
@@ -76,7 +77,7 @@ bool OpenConnection(PortConnection& c, const std::string& portName, const LineSe
         ReleasePortAndEvents(c);
         return false;
     }
-    c.port->EscapeCommFunction(SETDTR);
+    ApplyLineStates(c);
     return true;
 }
 

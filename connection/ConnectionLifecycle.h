@@ -11,11 +11,11 @@ namespace drel {
 
 // Opens `portName` exclusively and makes it a running connection: the overlapped events, the
 // event mask, 4096-byte queues, a purge, the time-outs, the line, `connected`, the receive
-// loop, then DTR. On failure returns false with everything it made released and tells the user
-// where the user must know: " port can not open" when the port cannot be opened, followed by a
-// line that says why (the service's WhyOpenFailed), " port settings not accepted" when it
-// refuses the line settings (both after the port name).
-// User-interface thread.
+// loop, then DTR and RTS as the record wants them (LineControl.h). On failure returns false
+// with everything it made released and tells the user where the user must know: " port can not
+// open" when the port cannot be opened, followed by a line that says why (the service's
+// WhyOpenFailed), " port settings not accepted" when it refuses the line settings (both after the
+// port name). User-interface thread.
 bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings);
 
 // Sets up a freshly opened port: the event mask, 4096-byte queues, a purge, the time-outs and

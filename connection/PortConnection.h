@@ -11,7 +11,7 @@
 // `headerRequest` and `recordRequest`, which the worker waits on. Every writer (the user's writer,
 // which sends the keystrokes and the auto-download command that the user-interface thread queues
 // for it; the loop's prompt reaction; the worker) goes through WritePort, one write in flight at a
-// time.
+// time. A break the user sends holds that same write lock while the line is in break.
 
 #include <atomic>
 #include <memory>
@@ -64,6 +64,9 @@ struct PortConnection {
     std::thread downloadWorker;
     std::atomic<int> downloading{0};
     std::atomic<int> autoArmed{0};
+    // The output lines as the user wants them; LineControl.h puts them on the port.
+    std::atomic<bool> dtrOn{true};
+    std::atomic<bool> rtsOn{true};
     platform::Overlapped writeBlock;
     platform::Overlapped readBlock;
     char imageName[kImageNameMaxLength + 1] = {};

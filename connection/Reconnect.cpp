@@ -9,6 +9,7 @@
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
+#include "connection/LineControl.h"
 #include "download/DownloadWorker.h"
 #include "platform/CommTypes.h"
 #include "platform/DeviceWatch.h"
@@ -97,7 +98,7 @@ bool AwaitDeviceReturn(PortConnection& c) {
     }
     device->SetCommMask(platform::EV_RXCHAR);
     ReplaceDevice(c, std::move(device));
-    c.port->EscapeCommFunction(platform::SETDTR);
+    ApplyLineStates(c);
     ShowLine(c, "reconnected");
     c.ui.ShowStatus(c.portName + " reconnected");
     return c.connected != 0;

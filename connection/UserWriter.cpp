@@ -1,13 +1,18 @@
 #include "UserWriter.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "connection/PortConnection.h"
 #include "connection/PortReadWrite.h"
+#include "platform/CommError.h"
 
 namespace drel {
 
 namespace {
+
+// How often a break that waits for earlier bytes to go out looks again.
+constexpr std::chrono::milliseconds kDrainPoll{10};
 
 int Send(PortConnection& c, const std::string& bytes) {
     return WritePort(c, reinterpret_cast<const uint8_t*>(bytes.data()),
@@ -17,6 +22,14 @@ int Send(PortConnection& c, const std::string& bytes) {
 }  // namespace
 
 void UserWriter::Write(std::string bytes) {
+    Queue(Job{std::move(bytes), std::chrono::milliseconds{0}});
+}
+
+void UserWriter::Break(std::chrono::milliseconds duration) {
+    Queue(Job{{}, std::max(duration, std::chrono::milliseconds{1})});
+}
+
+void UserWriter::Queue(Job job) {
     {
         std::lock_guard lock(mutex_);
         // Checked under the lock: a close clears `connected` before its Stop takes the lock, so
@@ -25,12 +38,12 @@ void UserWriter::Write(std::string bytes) {
             return;
         }
         if (thread_.joinable() || StartLocked()) {
-            runs_.push_back(std::move(bytes));
+            jobs_.push_back(std::move(job));
             queued_.notify_one();
             return;
         }
     }
-    Send(c_, bytes);
+    Do(job);
 }
 
 bool UserWriter::StartLocked() {
@@ -49,18 +62,45 @@ bool UserWriter::StartLocked() {
 
 void UserWriter::Run() {
     for (;;) {
-        std::string run;
+        Job job;
         {
             std::unique_lock lock(mutex_);
-            queued_.wait(lock, [this] { return stopping_ || !runs_.empty(); });
+            queued_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
             if (stopping_) {
                 return;
             }
-            run = std::move(runs_.front());
-            runs_.pop_front();
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
         }
-        Send(c_, run);
+        Do(job);
     }
+}
+
+void UserWriter::Do(const Job& job) {
+    if (job.breakFor.count() > 0) {
+        HoldBreak(job.breakFor);
+    } else {
+        Send(c_, job.bytes);
+    }
+}
+
+// Holds the write lock throughout, so that no other writer's bytes go into the break. Both
+// waits are on the condition Stop signals, so a close never waits them out.
+void UserWriter::HoldBreak(std::chrono::milliseconds duration) {
+    std::lock_guard write(c_.writeInFlight);
+    std::unique_lock lock(mutex_);
+    const auto stopped = [this] { return stopping_; };
+    if (c_.connected == 0 || stopping_) {
+        return;
+    }
+    while (!c_.port->SetCommBreak()) {
+        if (platform::GetLastError() != platform::ERROR_IO_PENDING ||
+            queued_.wait_for(lock, kDrainPoll, stopped)) {
+            return;
+        }
+    }
+    queued_.wait_for(lock, duration, stopped);
+    c_.port->ClearCommBreak();
 }
 
 void UserWriter::Stop() {
@@ -70,7 +110,7 @@ void UserWriter::Stop() {
             return;
         }
         stopping_ = true;
-        runs_.clear();
+        jobs_.clear();
         queued_.notify_one();
     }
     c_.ui.WaitServingRequests(*ended_);

@@ -236,6 +236,9 @@ void CMDIFrameWnd::UpdateAllCmdUI() {
     for (CToolBar* bar : m_toolBars) {
         bar->UpdateCmdUI(*this);
     }
+    if (m_pStatusBar != nullptr) {
+        m_pStatusBar->UpdateCmdUI(*this);
+    }
 }
 
 void CMDIFrameWnd::UpdateMenuItems(QMenu* menu) {
@@ -505,6 +508,7 @@ void CMDIFrameWnd::OnIdle() {
     }
     if (m_pStatusBar != nullptr) {
         m_pStatusBar->UpdateKeyStates();
+        m_pStatusBar->UpdateCmdUI(*this);
     }
 }
 

@@ -12,7 +12,7 @@
 // command along the route (active child frame, its view, the view's document, the child frame,
 // this frame, the application) when it is enabled. The enabled and checked states are updated
 // when a menu is about to show, when the active child changes, after each command, and for the
-// toolbars on a 200 ms idle timer that also refreshes the status bar's key-state panes.
+// toolbars and the status bar's panes on a 200 ms idle timer.
 // Accelerator keys win over every widget: an edit field never takes them for itself.
 //
 // The "&Window" menu (the popup holding a window command) gets the list of child frames

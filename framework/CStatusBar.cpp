@@ -99,6 +99,21 @@ void CStatusBar::UpdateKeyStates(const KeyLocks& locks) {
     }
 }
 
+bool CStatusBar::IsCommandPane(int id) {
+    return id != ID_SEPARATOR && id != ID_INDICATOR_CAPS && id != ID_INDICATOR_NUM &&
+           id != ID_INDICATOR_SCRL;
+}
+
+void CStatusBar::UpdateCmdUI(CFrameWnd& target) {
+    for (Pane& pane : m_panes) {
+        if (IsCommandPane(pane.id)) {
+            CCmdUI ui(pane.id);
+            target.UpdateCmdUI(ui);
+            pane.label->setEnabled(ui.IsEnabled());
+        }
+    }
+}
+
 void CStatusBar::ShowLock(Pane& pane, LockState state) {
     pane.label->setText(state == LockState::Off ? QString() : ToQString(pane.text));
     pane.label->setEnabled(state != LockState::Unknown);

@@ -3,7 +3,9 @@
 // The status bar: a message pane (ID_SEPARATOR) that shows the idle text ("Ready") or the
 // prompt of the menu item or button under the pointer, and key-state panes (CAP, NUM, SCRL)
 // that show their text while the lock is on, nothing while it is off, and greyed text when the
-// state cannot be known here. User-interface thread only.
+// state cannot be known here. Any other pane is a command pane: it always shows its text, greyed
+// while its command is disabled along the frame's route (an update handler decides, as for a
+// menu item). User-interface thread only.
 
 #include <QStatusBar>
 #include <cstdint>
@@ -18,6 +20,7 @@ class QLabel;
 
 namespace drel {
 
+class CFrameWnd;
 class CMDIFrameWnd;
 
 class CStatusBar : public QStatusBar {
@@ -49,6 +52,9 @@ class CStatusBar : public QStatusBar {
     void UpdateKeyStates();
     void UpdateKeyStates(const KeyLocks& locks);
 
+    // Enables or greys each command pane as its command's state along `target`'s route says.
+    void UpdateCmdUI(CFrameWnd& target);
+
   private:
     struct Pane {
         int id;
@@ -57,6 +63,7 @@ class CStatusBar : public QStatusBar {
     };
 
     void ShowLock(Pane& pane, LockState state);
+    static bool IsCommandPane(int id);
 
     CMDIFrameWnd* m_pFrame = nullptr;
     int m_nID = 0;

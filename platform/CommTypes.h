@@ -25,6 +25,12 @@ inline constexpr uint32_t CLRRTS = 4;
 inline constexpr uint32_t SETDTR = 5;
 inline constexpr uint32_t CLRDTR = 6;
 
+// Modem input bits that GetCommModemStatus reports while the line is on.
+inline constexpr uint32_t MS_CTS_ON = 0x0010;
+inline constexpr uint32_t MS_DSR_ON = 0x0020;
+inline constexpr uint32_t MS_RING_ON = 0x0040;
+inline constexpr uint32_t MS_RLSD_ON = 0x0080;  // carrier detect (DCD)
+
 // Line error flags that ClearCommError returns.
 inline constexpr uint32_t CE_RXOVER = 0x0001;
 inline constexpr uint32_t CE_OVERRUN = 0x0002;

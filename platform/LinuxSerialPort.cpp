@@ -204,6 +204,42 @@ bool LinuxSerialPort::EscapeCommFunction(uint32_t function) {
     return ioctl(fd_, request, &line) == 0 || FailWithErrno(errno);
 }
 
+bool LinuxSerialPort::SetCommBreak() {
+    // The kernel starts a break only once the output has drained, and waits for that in a way
+    // no other thread can end; so the break is started only when nothing is left to drain.
+    int queued = 0;
+    if (ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+        return FailWithErrno(errno);
+    }
+    if (queued > 0) {
+        SetLastError(ERROR_IO_PENDING);
+        return false;
+    }
+    return ioctl(fd_, TIOCSBRK) == 0 || FailWithErrno(errno);
+}
+
+bool LinuxSerialPort::ClearCommBreak() {
+    return ioctl(fd_, TIOCCBRK) == 0 || FailWithErrno(errno);
+}
+
+bool LinuxSerialPort::GetCommModemStatus(uint32_t& status) {
+    status = 0;
+    int lines = 0;
+    if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+        return FailWithErrno(errno);
+    }
+    const std::pair<int, uint32_t> inputs[] = {{TIOCM_CTS, MS_CTS_ON},
+                                               {TIOCM_DSR, MS_DSR_ON},
+                                               {TIOCM_RNG, MS_RING_ON},
+                                               {TIOCM_CAR, MS_RLSD_ON}};
+    for (const auto& [line, bit] : inputs) {
+        if ((lines & line) != 0) {
+            status |= bit;
+        }
+    }
+    return true;
+}
+
 bool LinuxSerialPort::WaitCommEvent(uint32_t& events) {
     events = 0;
     const uint64_t generation = maskGeneration_.load();

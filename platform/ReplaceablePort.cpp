@@ -57,6 +57,18 @@ bool ReplaceablePort::EscapeCommFunction(uint32_t function) {
     return OnDevice([&](SerialPort& port) { return port.EscapeCommFunction(function); });
 }
 
+bool ReplaceablePort::SetCommBreak() {
+    return OnDevice([](SerialPort& port) { return port.SetCommBreak(); });
+}
+
+bool ReplaceablePort::ClearCommBreak() {
+    return OnDevice([](SerialPort& port) { return port.ClearCommBreak(); });
+}
+
+bool ReplaceablePort::GetCommModemStatus(uint32_t& status) {
+    return OnDevice([&](SerialPort& port) { return port.GetCommModemStatus(status); });
+}
+
 bool ReplaceablePort::WaitCommEvent(uint32_t& events) {
     return OnDevice([&](SerialPort& port) { return port.WaitCommEvent(events); });
 }

@@ -33,6 +33,9 @@ class ReplaceablePort final : public SerialPort {
     bool GetCommState(Dcb& dcb) override;
     bool SetCommState(const Dcb& dcb) override;
     bool EscapeCommFunction(uint32_t function) override;
+    bool SetCommBreak() override;
+    bool ClearCommBreak() override;
+    bool GetCommModemStatus(uint32_t& status) override;
     bool WaitCommEvent(uint32_t& events) override;
     bool ClearCommError(uint32_t& errors, CommStat* stat) override;
     bool ReadFile(uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& overlapped) override;

@@ -46,6 +46,16 @@ class SerialPort {
     // SETDTR, CLRDTR, SETRTS, CLRRTS. A port without modem lines (a pseudo-terminal) fails.
     virtual bool EscapeCommFunction(uint32_t function) = 0;
 
+    // Puts the line into the break state once the bytes already taken have gone out: while any
+    // are still queued it fails with ERROR_IO_PENDING and starts nothing, so that the caller can
+    // wait in a way it can end. ClearCommBreak ends the break.
+    virtual bool SetCommBreak() = 0;
+    virtual bool ClearCommBreak() = 0;
+
+    // Stores the modem inputs that are on (MS_*_ON bits). A port whose driver cannot report
+    // them (a pseudo-terminal) fails.
+    virtual bool GetCommModemStatus(uint32_t& status) = 0;
+
     // Blocks until an enabled event occurs, the mask changes, or the device goes away. Stores
     // the events that occurred (0 after a mask change). Fails once the device has hung up.
     virtual bool WaitCommEvent(uint32_t& events) = 0;

@@ -15,6 +15,12 @@
 #define ID_PORT_RTS 32775
 #define ID_PORT_RECONNECT 32776
 
+// Status bar panes of the modem inputs of the active terminal's port, in this order.
+#define ID_INDICATOR_CTS 32790
+#define ID_INDICATOR_DSR 32791
+#define ID_INDICATOR_DCD 32792
+#define ID_INDICATOR_RI 32793
+
 // Dialog templates.
 #define IDD_ABOUTBOX 100
 #define IDD_PORT_SETTINGS 131

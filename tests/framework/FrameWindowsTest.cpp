@@ -201,6 +201,25 @@ TEST_F(FrameWindowsTest, KeyPanesShowTheLockStates) {
     EXPECT_FALSE(bar.IsPaneEnabled(scroll));
 }
 
+// A pane of any other id shows its text, greyed while nothing along the route handles its
+// command; the key panes keep following the locks.
+TEST_F(FrameWindowsTest, CommandPanesAreGreyedWhileTheirCommandIsDisabled) {
+    CStatusBar& bar = Frame()->m_wndStatusBar;
+    const int ids[] = {ID_SEPARATOR, ID_FILE_NEW, ID_FILE_PRINT, ID_INDICATOR_SCRL};
+    ASSERT_TRUE(bar.SetIndicators(ids, 4));
+    bar.UpdateKeyStates({LockState::Off, LockState::Off, LockState::Unknown});
+    bar.UpdateCmdUI(*Frame());
+    EXPECT_TRUE(bar.IsPaneEnabled(1));
+    EXPECT_FALSE(bar.IsPaneEnabled(2)) << "printing without a view";
+    EXPECT_EQ(bar.GetPaneText(2), "Print the active document\nPrint");
+    EXPECT_FALSE(bar.IsPaneEnabled(3));
+
+    ASSERT_NE(NewDocument(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return bar.IsPaneEnabled(2); }))
+        << "the frame did not update the pane once a view could print";
+    EXPECT_TRUE(bar.IsPaneEnabled(1));
+}
+
 TEST_F(FrameWindowsTest, TheToolbarCanDockOnAnySideAndFloat) {
     CToolBar& bar = Frame()->m_wndToolBar;
     EXPECT_EQ(bar.allowedAreas(), Qt::AllToolBarAreas);

@@ -433,6 +433,37 @@ TEST_F(LinuxSerialPortTest, StateReadsBackAsSetIncludingFieldsLinuxHasNoPlaceFor
     EXPECT_EQ(std::memcmp(&got, &set, sizeof got), 0);
 }
 
+// A pseudo-terminal has no modem lines: the inputs cannot be read and the outputs not set, but a
+// break, which it has no line to show on, neither fails nor waits.
+TEST_F(LinuxSerialPortTest, ModemLinesAreRefusedAndABreakNeitherFailsNorWaits) {
+    uint32_t status = 0xFFFF;
+    EXPECT_FALSE(port_->GetCommModemStatus(status));
+    EXPECT_EQ(status, 0u);
+    EXPECT_FALSE(port_->EscapeCommFunction(CLRDTR));
+
+    EXPECT_TRUE(CallWatched("a break on an idle line", [&] { return port_->SetCommBreak(); }))
+        << GetLastError();
+    EXPECT_TRUE(port_->ClearCommBreak()) << GetLastError();
+}
+
+// The kernel would start a break behind queued output only once that output has gone, waiting
+// where nothing can end it: the port refuses it instead, for as long as output is counted.
+TEST_F(LinuxSerialPortTest, ABreakBehindQueuedOutputIsRefusedRatherThanWaitedFor) {
+    ASSERT_NO_FATAL_FAILURE(StartLargeWrite());
+    int queued = 0;
+    ASSERT_EQ(ioctl(pty_.SlaveFd(), TIOCOUTQ, &queued), 0);
+    const bool started =
+        CallWatched("a break behind queued output", [&] { return port_->SetCommBreak(); });
+    if (queued > 0) {
+        EXPECT_FALSE(started);
+        EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+    } else {
+        // This kernel does not count a pseudo-terminal's output, and does not wait for it.
+        EXPECT_TRUE(started) << GetLastError();
+        EXPECT_TRUE(port_->ClearCommBreak());
+    }
+}
+
 // The receive loop waits and reads while two writers take turns, as the connection code does;
 // the device echoes every byte. Every message must come back whole.
 TEST_F(LinuxSerialPortTest, WaitReadAndWritesRunOnThreeThreadsAtOnce) {

@@ -80,6 +80,39 @@ class ScriptedSerialService::Port final : public SerialPort {
     bool EscapeCommFunction(uint32_t function) override {
         std::lock_guard lock(s_.mutex_);
         s_.Log("EscapeCommFunction " + std::to_string(function));
+        if (s_.failEscapes_) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return false;
+        }
+        return true;
+    }
+
+    bool SetCommBreak() override {
+        std::lock_guard lock(s_.mutex_);
+        if (s_.outputQueued_) {
+            s_.Log("SetCommBreak pending");
+            SetLastError(ERROR_IO_PENDING);
+            return false;
+        }
+        s_.Log("SetCommBreak");
+        return true;
+    }
+
+    bool ClearCommBreak() override {
+        std::lock_guard lock(s_.mutex_);
+        s_.Log("ClearCommBreak");
+        return true;
+    }
+
+    // Not logged: the window asks several times a second while a terminal is active.
+    bool GetCommModemStatus(uint32_t& status) override {
+        std::lock_guard lock(s_.mutex_);
+        status = 0;
+        if (s_.failModemStatus_) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return false;
+        }
+        status = s_.modemStatus_;
         return true;
     }
 
@@ -252,6 +285,18 @@ void ScriptedSerialService::PendWrites(uint32_t completion, int incompleteReport
 }
 void ScriptedSerialService::HoldPendingWrites(bool hold) {
     Script([&] { holdPendingWrites_ = hold; });
+}
+void ScriptedSerialService::FailEscapes(bool fail) {
+    Script([&] { failEscapes_ = fail; });
+}
+void ScriptedSerialService::QueueOutput(bool queued) {
+    Script([&] { outputQueued_ = queued; });
+}
+void ScriptedSerialService::SetModemStatus(uint32_t status) {
+    Script([&] { modemStatus_ = status; });
+}
+void ScriptedSerialService::FailModemStatus(bool fail) {
+    Script([&] { failModemStatus_ = fail; });
 }
 void ScriptedSerialService::HangUp() {
     Script([&] { hungUp_ = true; });

@@ -65,6 +65,15 @@ class ScriptedSerialService final : public platform::SerialService {
     // While held, GetOverlappedResult with wait blocks until released, until
     // PurgeComm(PURGE_TXABORT) (which ends it with ERROR_OPERATION_ABORTED) or until a hang-up.
     void HoldPendingWrites(bool hold);
+    // EscapeCommFunction fails with ERROR_INVALID_PARAMETER from now on, as on a port without
+    // modem lines; false lets it succeed again.
+    void FailEscapes(bool fail);
+    // While queued, output has not yet gone out: SetCommBreak fails with ERROR_IO_PENDING.
+    void QueueOutput(bool queued);
+    // The MS_*_ON bits GetCommModemStatus reports / it fails from now on (a driver that cannot
+    // report the inputs).
+    void SetModemStatus(uint32_t status);
+    void FailModemStatus(bool fail);
     // The device goes away: WaitCommEvent, ReadFile, WriteFile and pending writes fail with EIO.
     void HangUp();
 
@@ -72,7 +81,8 @@ class ScriptedSerialService final : public platform::SerialService {
 
     // Every call in order, as "<operation>" or "<operation> <arguments>", e.g. "SetCommMask 1",
     // "PurgeComm 15", "ReadFile 80", "WriteFile 3", "EscapeCommFunction 5", "GetCommState 28"
-    // (the DCBlength passed), "CloseHandle" (a port destroyed).
+    // (the DCBlength passed), "SetCommBreak" ("SetCommBreak pending" when refused while output
+    // is queued), "CloseHandle" (a port destroyed). GetCommModemStatus is not logged.
     std::vector<std::string> Calls() const;
     // How many calls of `operation` (the log entry's first word) were made.
     int CallCount(std::string_view operation) const;
@@ -114,6 +124,10 @@ class ScriptedSerialService final : public platform::SerialService {
     int incompleteReports_ = 0;
     bool holdPendingWrites_ = false;
     bool hungUp_ = false;
+    bool failEscapes_ = false;
+    bool outputQueued_ = false;
+    bool failModemStatus_ = false;
+    uint32_t modemStatus_ = 0;
 
     // Device state.
     platform::Dcb state_;

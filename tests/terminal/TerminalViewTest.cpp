@@ -8,8 +8,8 @@
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QTest>
+#include <QTextCursor>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -92,8 +92,11 @@ TEST(TerminalViewTest, RunsShownInAnyTimingMakeTheTextOfTheRulesShownOneByOne) {
             for (const std::string& run : runs) {
                 DisplayBytes(&view, reinterpret_cast<const uint8_t*>(run.data()),
                              static_cast<int>(run.size()));
-                for (unsigned pause = pace() % 8 == 0 ? pace() % 3000 : 0; pause > 0; --pause) {
-                    std::this_thread::yield();
+                // A pause of up to 300 microseconds now and then, spun on the clock: a pause
+                // of yields would last as long as a busy machine's other work likes.
+                const auto pause = std::chrono::microseconds(pace() % 8 == 0 ? pace() % 300 : 0);
+                for (const auto until = std::chrono::steady_clock::now() + pause;
+                     std::chrono::steady_clock::now() < until;) {
                 }
             }
             handedOver = true;
