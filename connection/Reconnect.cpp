@@ -24,8 +24,11 @@ namespace {
 // picked up all the same.
 constexpr int kRetryMs = 1000;
 
-void ShowLine(PortConnection& c, const std::string& what) {
-    const std::string line = "\r\n[" + c.portName + " " + what + "]\r\n";
+// "[NAME what]" on a line of its own; `startLine` begins a new line first, for the device's own
+// text may have stopped mid-line.
+void ShowLine(PortConnection& c, const std::string& what, bool startLine) {
+    const std::string line =
+        std::string(startLine ? "\r\n" : "") + "[" + c.portName + " " + what + "]\r\n";
     DisplayBytes(c, reinterpret_cast<const uint8_t*>(line.data()), static_cast<int>(line.size()));
 }
 
@@ -89,7 +92,7 @@ bool ReconnectWanted(const PortConnection& c) {
 
 bool AwaitDeviceReturn(PortConnection& c) {
     LetDeviceGo(c);
-    ShowLine(c, "disconnected");
+    ShowLine(c, "disconnected", true);
     c.ui.ShowStatus("Waiting for " + c.portName + " to return");
     std::unique_ptr<platform::SerialPort> device = WaitForDevice(c);
     if (!device) {
@@ -99,7 +102,7 @@ bool AwaitDeviceReturn(PortConnection& c) {
     device->SetCommMask(platform::EV_RXCHAR);
     ReplaceDevice(c, std::move(device));
     ApplyLineStates(c);
-    ShowLine(c, "reconnected");
+    ShowLine(c, "reconnected", false);
     c.ui.ShowStatus(c.portName + " reconnected");
     return c.connected != 0;
 }

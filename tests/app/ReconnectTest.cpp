@@ -62,7 +62,7 @@ class ReconnectTest : public DrelAppTest {
     PseudoTerminal& Replug(Clock::duration& took) {
         const auto start = Clock::now();
         PseudoTerminal& back = PublishDevice("COM2");
-        shown_ += "\r\n[COM2 reconnected]\r\n";
+        shown_ += "[COM2 reconnected]\r\n";
         ExpectShown(ActiveView(), shown_);
         took = Clock::now() - start;
         return back;
