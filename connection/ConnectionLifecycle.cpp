@@ -1,5 +1,6 @@
 #include "ConnectionLifecycle.h"
 
+#include "connection/ConnectionLog.h"
 #include "connection/LineControl.h"
 #include "connection/ReceiveLoop.h"
 #include "platform/CommError.h"
@@ -83,6 +84,7 @@ bool OpenConnection(PortConnection& c, const std::string& portName, const LineSe
 
 void CloseConnection(PortConnection& c) {
     if (c.connected == 0) {
+        StopLog(c);
         return;
     }
     c.connected = 0;
@@ -92,6 +94,8 @@ void CloseConnection(PortConnection& c) {
     c.port->PurgeComm(PURGE_TXABORT);
     c.userWrites.Stop();
     EndReceiveLoop(c);
+    // After the loop: everything it read is in the log.
+    StopLog(c);
     ReleasePortAndEvents(c);
 }
 

@@ -23,8 +23,9 @@ bool OpenConnection(PortConnection& c, const std::string& portName, const LineSe
 bool PreparePort(platform::SerialPort& port, const LineSettings& settings);
 
 // Closes a connected connection: clears `connected`, aborts the write in flight, ends the user's
-// writer and the receive loop and waits for them, then releases the events and the port. Never
-// waits for the device. Does nothing when not connected. User-interface thread.
+// writer and the receive loop and waits for them, stops the session log (writing out what it
+// holds), then releases the events and the port. Never waits for the device. When not connected
+// it only stops the log, if one runs. User-interface thread.
 void CloseConnection(PortConnection& c);
 
 }  // namespace drel

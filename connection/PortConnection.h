@@ -11,7 +11,8 @@
 // `headerRequest` and `recordRequest`, which the worker waits on. Every writer (the user's writer,
 // which sends the keystrokes and the auto-download command that the user-interface thread queues
 // for it; the loop's prompt reaction; the worker) goes through WritePort, one write in flight at a
-// time. A break the user sends holds that same write lock while the line is in break.
+// time. A break the user sends holds that same write lock while the line is in break. Each read,
+// exactly as read, also goes to the session log, if one runs (ConnectionLog.h).
 
 #include <atomic>
 #include <memory>
@@ -21,6 +22,7 @@
 
 #include "connection/LineSettings.h"
 #include "connection/ReconnectChoice.h"
+#include "connection/SessionLog.h"
 #include "connection/UserInterface.h"
 #include "connection/UserWriter.h"
 #include "download/CaptureImageName.h"
@@ -87,6 +89,8 @@ struct PortConnection {
     LineSettings lineSettings;                          // as opened; a returning device gets them
     const ReconnectChoice* reconnect = nullptr;         // the application's; none: never
     UserWriter userWrites{*this};                       // what the user-interface thread sends
+    std::mutex logLock;  // held only while `log` is copied or replaced, never while it writes
+    std::shared_ptr<SessionLog> log;  // under logLock; the session log, if one runs
 };
 
 }  // namespace drel

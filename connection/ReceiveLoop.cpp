@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "connection/ConnectionDisplay.h"
+#include "connection/ConnectionLog.h"
 #include "connection/InputRate.h"
 #include "connection/PortReadWrite.h"
 #include "connection/Reconnect.h"
@@ -75,6 +76,7 @@ bool DrainInput(PortConnection& c, StreamWatchers& watchers, bool& lastReadFaile
         }
         lastReadFailed = failed;
         drained.bytes += count;
+        LogReceived(c, buffer, count);
         HandRuns(c, watchers, buffer, count, drained);
         if (count < kReadSize) {
             // The read took all the port held: asking again would find the queue empty, and

@@ -9,6 +9,7 @@
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
+#include "connection/ConnectionLog.h"
 #include "connection/LineControl.h"
 #include "download/DownloadWorker.h"
 #include "platform/CommTypes.h"
@@ -24,12 +25,13 @@ namespace {
 // picked up all the same.
 constexpr int kRetryMs = 1000;
 
-// "[NAME what]" on a line of its own; `startLine` begins a new line first, for the device's own
-// text may have stopped mid-line.
+// "[NAME what]" on a line of its own, shown and in a text log; `startLine` begins a new line
+// first, for the device's own text may have stopped mid-line. The log begins one itself.
 void ShowLine(PortConnection& c, const std::string& what, bool startLine) {
-    const std::string line =
-        std::string(startLine ? "\r\n" : "") + "[" + c.portName + " " + what + "]\r\n";
+    const std::string mark = "[" + c.portName + " " + what + "]";
+    const std::string line = std::string(startLine ? "\r\n" : "") + mark + "\r\n";
     DisplayBytes(c, reinterpret_cast<const uint8_t*>(line.data()), static_cast<int>(line.size()));
+    LogMark(c, mark);
 }
 
 // Swaps the connection's device with no write in flight, so that a write never begins on one

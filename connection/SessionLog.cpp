@@ -1,0 +1,245 @@
+#include "SessionLog.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+namespace drel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Append stamps a read in pieces of at most this much, so that one read never takes the buffer
+// far beyond its bound.
+constexpr size_t kPiece = 4096;
+
+std::string Reason(int error) {
+    return std::system_category().message(error);
+}
+
+// Syncs what was written to the disk. A file that cannot be synced (a pipe, a character device)
+// has nothing to sync, which is no failure.
+bool SyncToDisk(int fd, int& error) {
+    while (fdatasync(fd) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EINVAL || errno == EROFS) {
+            return true;
+        }
+        error = errno;
+        return false;
+    }
+    return true;
+}
+
+// A log on a pipe or a socket whose reader has gone gets EPIPE from the write, instead of a
+// signal that ends the program.
+void BlockPipeSignal() {
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+}
+
+}  // namespace
+
+SessionLog::SessionLog(LogFormat format, FailureReport onFailure, Options options)
+    : format_(format), onFailure_(std::move(onFailure)), options_(options) {}
+
+SessionLog::~SessionLog() {
+    Stop();
+}
+
+std::string SessionLog::Open(const std::string& path, const LogTime& began) {
+    const std::string cannot = path + ": the log cannot be opened: ";
+    std::lock_guard stopping(stopLock_);
+    if (opened_) {
+        return cannot + "it is open already";
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return cannot + Reason(errno);
+    }
+    opened_ = true;
+    path_ = path;
+    fd_ = fd;
+    {
+        std::lock_guard lock(mutex_);
+        stamper_.emplace(format_, began);
+        running_ = true;
+    }
+    try {
+        writer_ = std::thread([this] {
+            Run();
+            ended_.Set();
+        });
+    } catch (const std::system_error& error) {
+        std::lock_guard lock(mutex_);
+        running_ = false;
+        ::close(fd_);
+        fd_ = -1;
+        return cannot + error.what();
+    }
+    return "";
+}
+
+bool SessionLog::WaitForRoom(std::unique_lock<std::mutex>& lock) {
+    if (running_ && buffer_.size() >= options_.bufferBytes) {
+        ++timesHeldBack_;
+        room_.wait(lock, [this] { return !running_ || buffer_.size() < options_.bufferBytes; });
+    }
+    return running_;
+}
+
+void SessionLog::Append(const uint8_t* bytes, size_t count, const LogTime& arrival) {
+    std::unique_lock lock(mutex_);
+    for (size_t at = 0; at < count;) {
+        if (!WaitForRoom(lock)) {
+            return;
+        }
+        const size_t piece = std::min(kPiece, count - at);
+        stamper_->Take(bytes + at, piece, arrival, buffer_);
+        at += piece;
+        filled_.notify_one();
+    }
+}
+
+void SessionLog::Mark(std::string_view text, const LogTime& at) {
+    if (format_ == LogFormat::Raw) {
+        return;  // holds the device's bytes only, and so never waits for a mark
+    }
+    std::unique_lock lock(mutex_);
+    if (!WaitForRoom(lock)) {
+        return;
+    }
+    stamper_->Mark(text, at, buffer_);
+    filled_.notify_one();
+}
+
+// Takes the whole buffer at a time, so Append waits only while a write of a full buffer is under
+// way; syncs once `syncEvery` has passed since the last sync, whenever something was written
+// since.
+void SessionLog::Run() {
+    BlockPipeSignal();
+    std::string taken;
+    bool unsynced = false;
+    Clock::time_point lastSync = Clock::now();
+    int error = 0;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (!buffer_.empty()) {
+            taken.swap(buffer_);
+            room_.notify_all();
+            lock.unlock();
+            const bool written = WriteAll(taken, error);
+            taken.clear();
+            lock.lock();
+            if (!written) {
+                break;
+            }
+            unsynced = true;
+        } else if (stopping_) {
+            break;
+        } else if (!unsynced) {
+            filled_.wait(lock);
+            continue;
+        } else if (Clock::now() < lastSync + options_.syncEvery) {
+            filled_.wait_until(lock, lastSync + options_.syncEvery);
+            continue;
+        }
+        if (unsynced && Clock::now() >= lastSync + options_.syncEvery) {
+            lock.unlock();
+            const bool synced = SyncToDisk(fd_, error);
+            lock.lock();
+            if (!synced) {
+                break;
+            }
+            unsynced = false;
+            lastSync = Clock::now();
+        }
+    }
+    if (error != 0) {
+        // Nothing more is taken from here on: an Append that waits for room returns now.
+        running_ = false;
+        room_.notify_all();
+    }
+    lock.unlock();
+    if (error == 0 && unsynced) {
+        SyncToDisk(fd_, error);
+    }
+    if (::close(fd_) != 0 && error == 0 && errno != EINTR) {
+        error = errno;
+    }
+    if (error != 0) {
+        Fail(error);
+    }
+}
+
+bool SessionLog::WriteAll(const std::string& bytes, int& error) const {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t wrote = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            // A write that takes nothing would be asked again for ever.
+            error = wrote < 0 ? errno : EIO;
+            return false;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    return true;
+}
+
+// The log stops taking bytes before the report, which may wait for the user: an Append that
+// waits for room returns at once, and later ones drop what they are handed.
+void SessionLog::Fail(int error) {
+    {
+        std::lock_guard lock(mutex_);
+        failed_ = true;
+        running_ = false;
+        buffer_.clear();
+        buffer_.shrink_to_fit();
+        room_.notify_all();
+    }
+    if (onFailure_) {
+        onFailure_(path_ + ": the log stopped: " + Reason(error));
+    }
+}
+
+void SessionLog::Stop(UserInterface* servingUi) {
+    std::lock_guard stopping(stopLock_);
+    {
+        std::lock_guard lock(mutex_);
+        if (!writer_.joinable()) {
+            return;
+        }
+        stopping_ = true;
+        running_ = false;
+        filled_.notify_one();
+        room_.notify_all();
+    }
+    if (servingUi != nullptr) {
+        servingUi->WaitServingRequests(ended_);
+    }
+    writer_.join();
+    fd_ = -1;
+}
+
+bool SessionLog::Failed() const {
+    std::lock_guard lock(mutex_);
+    return failed_;
+}
+
+size_t SessionLog::TimesHeldBack() const {
+    std::lock_guard lock(mutex_);
+    return timesHeldBack_;
+}
+
+}  // namespace drel
