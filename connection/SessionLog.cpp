@@ -124,61 +124,64 @@ void SessionLog::Mark(std::string_view text, const LogTime& at) {
 
 // Takes the whole buffer at a time, so Append waits only while a write of a full buffer is under
 // way; syncs once `syncEvery` has passed since the last sync, whenever something was written
-// since.
+// since. Ends with the stop or the first failure.
 void SessionLog::Run() {
     BlockPipeSignal();
-    std::string taken;
-    bool unsynced = false;
-    Clock::time_point lastSync = Clock::now();
-    int error = 0;
+    Writing writing{{}, false, Clock::now(), 0};
     std::unique_lock lock(mutex_);
-    for (;;) {
-        if (!buffer_.empty()) {
-            taken.swap(buffer_);
-            room_.notify_all();
-            lock.unlock();
-            const bool written = WriteAll(taken, error);
-            taken.clear();
-            lock.lock();
-            if (!written) {
-                break;
-            }
-            unsynced = true;
-        } else if (stopping_) {
-            break;
-        } else if (!unsynced) {
-            filled_.wait(lock);
-            continue;
-        } else if (Clock::now() < lastSync + options_.syncEvery) {
-            filled_.wait_until(lock, lastSync + options_.syncEvery);
-            continue;
-        }
-        if (unsynced && Clock::now() >= lastSync + options_.syncEvery) {
-            lock.unlock();
-            const bool synced = SyncToDisk(fd_, error);
-            lock.lock();
-            if (!synced) {
-                break;
-            }
-            unsynced = false;
-            lastSync = Clock::now();
-        }
+    while (writing.error == 0 && WriterRound(lock, writing)) {
     }
-    if (error != 0) {
+    if (writing.error != 0) {
         // Nothing more is taken from here on: an Append that waits for room returns now.
         running_ = false;
         room_.notify_all();
     }
     lock.unlock();
-    if (error == 0 && unsynced) {
-        SyncToDisk(fd_, error);
+    if (writing.error == 0 && writing.unsynced) {
+        SyncToDisk(fd_, writing.error);
     }
-    if (::close(fd_) != 0 && error == 0 && errno != EINTR) {
-        error = errno;
+    if (::close(fd_) != 0 && writing.error == 0 && errno != EINTR) {
+        writing.error = errno;
     }
-    if (error != 0) {
-        Fail(error);
+    if (writing.error != 0) {
+        Fail(writing.error);
     }
+}
+
+// Writes what the buffer holds, or waits for bytes, the stop or the time to sync; then syncs if
+// it is time. False once the stop has come and the buffer is empty. `lock` holds mutex_, which is
+// let go for the write and the sync.
+bool SessionLog::WriterRound(std::unique_lock<std::mutex>& lock, Writing& writing) {
+    const Clock::time_point syncDue = writing.lastSync + options_.syncEvery;
+    if (!buffer_.empty()) {
+        writing.taken.swap(buffer_);
+        room_.notify_all();
+        lock.unlock();
+        const bool written = WriteAll(writing.taken, writing.error);
+        writing.taken.clear();
+        lock.lock();
+        if (!written) {
+            return false;
+        }
+        writing.unsynced = true;
+    } else if (stopping_) {
+        return false;
+    } else if (!writing.unsynced) {
+        filled_.wait(lock);
+        return true;
+    } else if (Clock::now() < syncDue) {
+        filled_.wait_until(lock, syncDue);
+        return true;
+    }
+    if (writing.unsynced && Clock::now() >= syncDue) {
+        lock.unlock();
+        const bool synced = SyncToDisk(fd_, writing.error);
+        lock.lock();
+        writing.unsynced = !synced;
+        writing.lastSync = Clock::now();
+        return synced;
+    }
+    return true;
 }
 
 bool SessionLog::WriteAll(const std::string& bytes, int& error) const {

@@ -81,7 +81,16 @@ class SessionLog {
     const std::string& Path() const { return path_; }  // as given to Open
 
   private:
+    // What the writer thread keeps from one round to the next.
+    struct Writing {
+        std::string taken;  // the bytes taken from the buffer, under way to the file
+        bool unsynced;      // written since the last sync
+        std::chrono::steady_clock::time_point lastSync;
+        int error;  // errno of the failed write, sync or close; 0 while none failed
+    };
+
     void Run();
+    bool WriterRound(std::unique_lock<std::mutex>& lock, Writing& writing);
     bool WaitForRoom(std::unique_lock<std::mutex>& lock);
     bool WriteAll(const std::string& bytes, int& error) const;
     void Fail(int error);
