@@ -11,6 +11,7 @@ namespace {
 constexpr int kIndicators[] = {
     ID_SEPARATOR,  // the message pane
     ID_INDICATOR_CTS,  ID_INDICATOR_DSR, ID_INDICATOR_DCD,  ID_INDICATOR_RI,
+    ID_INDICATOR_LOG,  // enabled while the active terminal logs
     ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL,
 };
 

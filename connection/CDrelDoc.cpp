@@ -3,10 +3,12 @@
 #include "connection/CPortSettingsDlg.h"
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
+#include "connection/ConnectionLog.h"
 #include "connection/LineControl.h"
 #include "connection/PresetPortSource.h"
 #include "framework/CArchive.h"
 #include "framework/CEditView.h"
+#include "framework/CFileDialog.h"
 #include "framework/CWinApp.h"
 #include "platform/SerialService.h"
 #include "resources/resource.h"
@@ -140,6 +142,31 @@ void CDrelDoc::OnUpdateModemInput(CCmdUI& ui) {
     ui.Enable(inputs.has_value() && (*inputs & ModemInputBit(ui.m_nID)) != 0);
 }
 
+void CDrelDoc::OnPortLogStart() {
+    CFileDialog dialog(false);
+    // The log is added to what the file holds; there is nothing to replace.
+    dialog.SetConfirmOverwrite(false);
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    const std::string error = StartLog(m_connection, dialog.GetPathName(), LogFormat::Raw);
+    if (!error.empty()) {
+        m_ui.MessageBox(error, {}, UserInterface::Icon::Warning);
+    }
+}
+
+void CDrelDoc::OnPortLogStop() {
+    StopLog(m_connection);
+}
+
+void CDrelDoc::OnUpdatePortLogStart(CCmdUI& ui) {
+    ui.Enable(m_connection.connected != 0);
+}
+
+void CDrelDoc::OnUpdatePortLogStop(CCmdUI& ui) {
+    ui.Enable(LogRunning(m_connection));
+}
+
 const MessageMap* CDrelDoc::GetMessageMap() const {
     static const MessageMap map(
         CDocument::GetMessageMap(),
@@ -149,6 +176,11 @@ const MessageMap* CDrelDoc::GetMessageMap() const {
             MapCommand(ID_PORT_RTS, &CDrelDoc::OnPortRts),
             MapUpdateUIRange(ID_PORT_SEND_BREAK, ID_PORT_RTS, &CDrelDoc::OnUpdatePortCommand),
             MapUpdateUIRange(ID_INDICATOR_CTS, ID_INDICATOR_RI, &CDrelDoc::OnUpdateModemInput),
+            MapCommand(ID_PORT_LOG_START, &CDrelDoc::OnPortLogStart),
+            MapCommand(ID_PORT_LOG_STOP, &CDrelDoc::OnPortLogStop),
+            MapUpdateUI(ID_PORT_LOG_START, &CDrelDoc::OnUpdatePortLogStart),
+            MapUpdateUI(ID_PORT_LOG_STOP, &CDrelDoc::OnUpdatePortLogStop),
+            MapUpdateUI(ID_INDICATOR_LOG, &CDrelDoc::OnUpdatePortLogStop),
         });
     return &map;
 }

@@ -54,6 +54,14 @@ class CDrelDoc : public CDocument {
     // when not connected or when the port cannot report its inputs.
     void OnUpdateModemInput(CCmdUI& ui);
 
+    // "&Log to File...": asks for a file and logs what the port receives to it, appended, raw;
+    // a file that cannot be opened is told at once. "Stop &Logging" ends the log. The LOG pane
+    // is enabled while a log runs.
+    void OnPortLogStart();
+    void OnPortLogStop();
+    void OnUpdatePortLogStart(CCmdUI& ui);
+    void OnUpdatePortLogStop(CCmdUI& ui);
+
   protected:
     const MessageMap* GetMessageMap() const override;
 

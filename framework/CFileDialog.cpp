@@ -24,7 +24,10 @@ int CFileDialog::DoModal() {
         return Hook()(*this);
     }
     // The desktop's own dialogs may add an extension of their choosing; Qt's own never does.
-    const auto options = QFileDialog::DontUseNativeDialog;
+    QFileDialog::Options options = QFileDialog::DontUseNativeDialog;
+    if (!m_bConfirmOverwrite) {
+        options |= QFileDialog::DontConfirmOverwrite;
+    }
     const QString offered = ToQString(m_strPathName);
     const QString chosen = m_bOpen
                                ? QFileDialog::getOpenFileName(m_pParent, QObject::tr("Open"),

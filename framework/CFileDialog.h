@@ -26,12 +26,17 @@ class CFileDialog {
 
     bool IsOpenFileDialog() const { return m_bOpen; }
 
+    // Whether Save As asks before a file that exists is chosen (it does unless told otherwise).
+    void SetConfirmOverwrite(bool confirm) { m_bConfirmOverwrite = confirm; }
+    bool ConfirmsOverwrite() const { return m_bConfirmOverwrite; }
+
     // Replaces every file dialog by `hook`, which may set the answer (SetPathName) and returns
     // the result DoModal gives; an empty hook shows real dialogs again. For tests.
     static void SetHook(std::function<int(CFileDialog&)> hook);
 
   private:
     bool m_bOpen;
+    bool m_bConfirmOverwrite = true;
     std::string m_strPathName;
     QWidget* m_pParent;
 };

@@ -63,6 +63,9 @@ constexpr MenuItem kPortMenu[] = {
     {"&DTR", ID_PORT_DTR},
     {"&RTS", ID_PORT_RTS},
     {},
+    {"&Log to File...", ID_PORT_LOG_START},
+    {"Stop &Logging", ID_PORT_LOG_STOP},
+    {},
     {"Reconnect &Automatically", ID_PORT_RECONNECT},
 };
 constexpr MenuItem kWindowMenu[] = {
@@ -111,6 +114,7 @@ constexpr StringResource kStrings[] = {
     {ID_INDICATOR_DSR, "DSR"},
     {ID_INDICATOR_DCD, "DCD"},
     {ID_INDICATOR_RI, "RI"},
+    {ID_INDICATOR_LOG, "LOG"},
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_CLOSE, "Close the active document\nClose"},

@@ -14,12 +14,15 @@
 #define ID_PORT_DTR 32774
 #define ID_PORT_RTS 32775
 #define ID_PORT_RECONNECT 32776
+#define ID_PORT_LOG_START 32777
+#define ID_PORT_LOG_STOP 32778
 
 // Status bar panes of the modem inputs of the active terminal's port, in this order.
 #define ID_INDICATOR_CTS 32790
 #define ID_INDICATOR_DSR 32791
 #define ID_INDICATOR_DCD 32792
 #define ID_INDICATOR_RI 32793
+#define ID_INDICATOR_LOG 32794
 
 // Dialog templates.
 #define IDD_ABOUTBOX 100

@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app/DrelAppFixture.h"
@@ -79,6 +81,47 @@ TEST_F(ConnectedAppTest, ModemPanesAreNamedAndGreyedWhenTheInputsCannotBeRead) {
     CloseWindow(terminal->GetParentFrame()->Widget());
     EXPECT_FALSE(Enabled(ID_PORT_SEND_BREAK));
     EXPECT_EQ(ModemPanes(Frame()).enabled, "0000");
+}
+
+bool LogPaneEnabled(CMainFrame* frame) {
+    auto* bar = dynamic_cast<CStatusBar*>(frame->statusBar());
+    return bar != nullptr && bar->GetPaneText(5) == "LOG" && bar->IsPaneEnabled(5);
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What the board sends goes to the file exactly, added to what the file held, while the LOG pane
+// shows; after "Stop Logging" nothing more is added.
+TEST_F(ConnectedAppTest, LogToFileAddsTheBytesAsTheyCameUntilStopped) {
+    const std::string path = TempPath("board.log");
+    { std::ofstream(path, std::ios::binary) << "earlier\n"; }
+    EXPECT_FALSE(Enabled(ID_PORT_LOG_STOP));
+    fileAnswers.push_back(path);
+    ASSERT_TRUE(Command(ID_PORT_LOG_START));
+    EXPECT_TRUE(Enabled(ID_PORT_LOG_STOP));
+    EXPECT_TRUE(WaitUntil([&] { return LogPaneEnabled(Frame()); }));
+    const std::string sent("boot\0\xff\r\nok", 10);
+    Send(*device, sent);
+    ExpectShown(terminal, "boot\xff\r\nok");
+    ASSERT_TRUE(Command(ID_PORT_LOG_STOP));
+    EXPECT_EQ(FileText(path), "earlier\n" + sent);
+    EXPECT_TRUE(WaitUntil([&] { return !LogPaneEnabled(Frame()); }));
+    Send(*device, "later");
+    ExpectShown(terminal, "boot\xff\r\noklater");
+    EXPECT_EQ(FileText(path), "earlier\n" + sent);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ConnectedAppTest, ALogFileThatCannotBeMadeIsToldAtOnce) {
+    const std::string path = TempPath("no-such-folder/board.log");
+    fileAnswers.push_back(path);
+    ASSERT_TRUE(Command(ID_PORT_LOG_START));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind(path + ": the log cannot be opened: ", 0), 0u) << boxes[0].text;
+    EXPECT_FALSE(Enabled(ID_PORT_LOG_STOP));
 }
 
 }  // namespace
