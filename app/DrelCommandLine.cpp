@@ -71,6 +71,19 @@ bool ApplyFlow(const std::string& value, PortChoices& choices) {
     return IndexOf(value, {"none", "rtscts", "xonxoff"}, choices.flowControl);
 }
 
+bool ApplyLog(const std::string& value, PortChoices& choices) {
+    choices.logPath = value;
+    return true;
+}
+
+bool ApplyLogFormat(const std::string& value, PortChoices& choices) {
+    const std::optional<LogFormat> format = ParseLogFormat(value);
+    if (format) {
+        choices.logFormat = *format;
+    }
+    return format.has_value();
+}
+
 constexpr const char* kPort = "--port";
 
 constexpr Option kOptions[] = {
@@ -80,6 +93,8 @@ constexpr Option kOptions[] = {
     {"--parity", "none, odd or even", ApplyParity},
     {"--stop-bits", "1 or 2", ApplyStopBits},
     {"--flow", "none, rtscts or xonxoff", ApplyFlow},
+    {"--log", "a file name", ApplyLog},
+    {"--log-format", "raw, iso, elapsed or delta", ApplyLogFormat},
 };
 
 constexpr Switch kSwitches[] = {
@@ -188,17 +203,23 @@ std::string ReadOptions(std::span<const std::string> words, PortChoices& choices
     return "";
 }
 
-bool GivesPort(const std::vector<const Option*>& given) {
-    return std::any_of(given.begin(), given.end(), [](const Option* option) {
-        return std::string_view(option->name) == kPort;
-    });
+bool Gives(const std::vector<const Option*>& given, std::string_view name) {
+    return std::any_of(given.begin(), given.end(),
+                       [name](const Option* option) { return option->name == name; });
 }
 
-// A line setting needs the port it sets up.
+bool GivesPort(const std::vector<const Option*>& given) {
+    return Gives(given, kPort);
+}
+
+// A line setting or a log needs the port it goes with, and a log format the log.
 std::string CheckPortGiven(const std::vector<const Option*>& given) {
     if (!given.empty() && !GivesPort(given)) {
         return std::string("drel: ") + given.front()->name +
                " sets up the port that --port opens; give --port too";
+    }
+    if (Gives(given, "--log-format") && !Gives(given, "--log")) {
+        return "drel: --log-format says how --log writes; give --log too";
     }
     return "";
 }

@@ -3,12 +3,14 @@
 // The program's command line:
 //
 //   drel [--port NAME] [--baud N] [--data-bits 7|8] [--parity none|odd|even] [--stop-bits 1|2]
-//        [--flow none|rtscts|xonxoff] [--reconnect] [--list-ports] [FILE]
+//        [--flow none|rtscts|xonxoff] [--log FILE [--log-format raw|iso|elapsed|delta]]
+//        [--reconnect] [--list-ports] [FILE]
 //
 // --port opens port NAME at start-up, with the other options' line settings (the port dialog's
-// defaults for those not given), instead of asking with the port dialog. --reconnect turns
-// reconnecting on for this run; --list-ports prints the serial devices present and ends the
-// program. Every other word is the framework's: none makes a new connection, a FILE opens that
+// defaults for those not given), instead of asking with the port dialog, and --log logs what
+// it receives to FILE from the start (raw unless --log-format says otherwise). --reconnect
+// turns reconnecting on for this run; --list-ports prints the serial devices present and ends
+// the program. Every other word is the framework's: none makes a new connection, a FILE opens that
 // file, /p and /pt print it. A value may also follow its option after '=' (--baud=9600). A word
 // that begins with "--" and is none of these options is a mistake, as is an option given twice,
 // one without its value or with a value it does not take (a value for a switch), a line setting

@@ -62,7 +62,17 @@ bool CDrelDoc::OnNewDocument() {
     if (auto* view = dynamic_cast<OutputView*>(GetFirstView())) {
         SetOutputView(m_connection, view);
     }
+    // A log asked for with the port records the device from its first byte; a file that cannot
+    // be opened is told before the port is.
+    if (!setup->logPath.empty()) {
+        const std::string error = StartLog(m_connection, setup->logPath, setup->logFormat);
+        if (!error.empty()) {
+            m_ui.MessageBox(error, {}, UserInterface::Icon::Warning);
+            return false;
+        }
+    }
     if (!OpenConnection(m_connection, setup->port, setup->lineSettings)) {
+        StopLog(m_connection);
         return false;
     }
     SetTitle(setup->title);
@@ -77,7 +87,8 @@ std::optional<CDrelDoc::PortSetup> CDrelDoc::ChoosePort() {
         preset = source->TakePresetPort();
     }
     if (preset) {
-        PortSetup setup{preset->port, LineSettings{}, PortTitle(*preset)};
+        PortSetup setup{preset->port, LineSettings{}, PortTitle(*preset), preset->logPath,
+                        preset->logFormat};
         ApplyPortChoices(*preset, setup.lineSettings);
         return setup;
     }
@@ -85,7 +96,7 @@ std::optional<CDrelDoc::PortSetup> CDrelDoc::ChoosePort() {
     if (dlg.DoModal() != IDOK) {
         return std::nullopt;
     }
-    return PortSetup{dlg.m_strPort, dlg.m_lineSettings, dlg.m_strTitle};
+    return PortSetup{dlg.m_strPort, dlg.m_lineSettings, dlg.m_strTitle, {}, LogFormat::Raw};
 }
 
 bool CDrelDoc::CanCloseFrame(CFrameWnd*) {

@@ -14,6 +14,7 @@
 
 #include "connection/ConnectionUserInterface.h"
 #include "connection/LineSettings.h"
+#include "connection/LogFormat.h"
 #include "connection/PortConnection.h"
 #include "framework/CDocument.h"
 
@@ -71,6 +72,8 @@ class CDrelDoc : public CDocument {
         std::string port;
         LineSettings lineSettings;
         std::string title;
+        std::string logPath;  // empty: no log
+        LogFormat logFormat = LogFormat::Raw;
     };
 
     std::optional<PortSetup> ChoosePort();

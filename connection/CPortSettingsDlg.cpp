@@ -54,8 +54,13 @@ void CPortSettingsDlg::OnOK() {
     if (!UpdateData(true)) {
         return;
     }
-    const PortChoices choices{m_strPort,   m_strBaud,   m_nParity,
-                              m_nStopBits, m_nDataBits, m_nFlowControl};
+    PortChoices choices;
+    choices.port = m_strPort;
+    choices.baud = m_strBaud;
+    choices.parity = m_nParity;
+    choices.stopBits = m_nStopBits;
+    choices.dataBits = m_nDataBits;
+    choices.flowControl = m_nFlowControl;
     ApplyPortChoices(choices, m_lineSettings);
     m_strTitle = PortTitle(choices);
     EndDialog(IDOK);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "connection/LineSettings.h"
+#include "connection/LogFormat.h"
 
 namespace drel {
 
@@ -20,6 +21,8 @@ struct PortChoices {
     int32_t stopBits = 0;         // 0 one, 1 two
     int32_t dataBits = 1;         // 0 seven, 1 eight
     int32_t flowControl = 0;      // 0 none, 1 RTS/CTS, 2 Xon/Xoff
+    std::string logPath;          // a log to start with the connection; empty for none
+    LogFormat logFormat = LogFormat::Raw;
 };
 
 // Writes BaudRate, ByteSize, Parity, StopBits and the flow-control bits fOutxCtsFlow, fOutX and

@@ -9,7 +9,10 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,7 +20,6 @@
 #include "app/DrelAppFixture.h"
 #include "devsim/DevsimProcess.h"
 #include "framework/CMDIChildWnd.h"
-#include "platform/SerialDevices.h"
 #include "platform/SerialDevices.h"
 #include "support/ModalDriver.h"
 
@@ -154,6 +156,33 @@ TEST_F(DrelAppTest, APortOptionThatDoesNotOpenLeavesTheEmptyMainWindowWithTheBox
     EXPECT_EQ(doc->Connection().connected, 1);
 }
 
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The log runs from the open, so the board's first line is in it, stamped.
+TEST_F(DrelAppTest, ALogOptionLogsFromTheFirstByte) {
+    const std::string path = TempPath("start.log");
+    ASSERT_NO_FATAL_FAILURE(
+        StartApp(AcceptDefaults, {"--port", "COM2", "--log", path, "--log-format", "iso"}));
+    ASSERT_NE(ActiveView(), nullptr);
+    Send(*device, "A\r\n");
+    ExpectShown(ActiveView(), "A\r\n");
+    CloseWindow(ActiveView()->GetParentFrame()->Widget());  // the close writes the log out
+    const std::regex line(R"(\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\] A\n)");
+    EXPECT_TRUE(std::regex_match(FileText(path), line)) << Escaped(FileText(path));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DrelAppTest, ALogOptionWhoseFileCannotBeMadeIsToldBeforeThePortOpens) {
+    const std::string path = TempPath("missing/start.log");
+    ASSERT_NO_FATAL_FAILURE(StartApp(AcceptDefaults, {"--port", "COM2", "--log", path}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.starts_with(path + ": the log cannot be opened: ")) << boxes[0].text;
+    EXPECT_TRUE(app->GetOpenDocuments().empty());
+}
+
 // ---- The executable ------------------------------------------------------------------------
 
 class DrelProcessTest : public devsim::test::DevsimProcessTest {};
@@ -179,7 +208,7 @@ TEST_F(DrelProcessTest, ABadCommandLineEndsWithStatusTwoAndOneLineOnStderr) {
         {{"--port", "COM2", "--parity", "x"}, "drel: --parity takes none, odd or even, not 'x'"},
         {{"--reconect"},
          "drel: unknown option '--reconect'; the options are --port, --baud, --data-bits, "
-         "--parity, --stop-bits, --flow, --reconnect and --list-ports"},
+         "--parity, --stop-bits, --flow, --log, --log-format, --reconnect and --list-ports"},
         {{"--list-ports=all"}, "drel: --list-ports takes no value"},
         {{"--port", "COM2", "log.txt"},
          "drel: --port opens a port at start-up and cannot open the file 'log.txt' too"},

@@ -22,6 +22,12 @@ std::string Joined(const Words& words) {
     return text.empty() ? "(none)" : text;
 }
 
+PortChoices Logging(PortChoices choices, const std::string& path, LogFormat format) {
+    choices.logPath = path;
+    choices.logFormat = format;
+    return choices;
+}
+
 // The dialog's defaults on port `port`.
 PortChoices On(const std::string& port) {
     PortChoices choices;
@@ -49,6 +55,8 @@ void ExpectSame(const std::optional<PortChoices>& actual, const std::optional<Po
         EXPECT_EQ(actual->parity, want->parity) << label;
         EXPECT_EQ(actual->stopBits, want->stopBits) << label;
         EXPECT_EQ(actual->flowControl, want->flowControl) << label;
+        EXPECT_EQ(actual->logPath, want->logPath) << label;
+        EXPECT_EQ(actual->logFormat, want->logFormat) << label;
     }
 }
 
@@ -86,6 +94,15 @@ TEST(DrelCommandLineTest, SoundWordsGiveThePortAndLeaveTheRestToTheFramework) {
          ""},
         {{"--port", "COM1", "--baud", "009600"},
          With(On("COM1"), "009600", 1, 0, 0, 0),
+         CCommandLineInfo::FileNew,
+         ""},
+        // A log from the start, raw unless told otherwise.
+        {{"--port", "COM2", "--log", "board.log"},
+         Logging(On("COM2"), "board.log", LogFormat::Raw),
+         CCommandLineInfo::FileNew,
+         ""},
+        {{"--log-format=delta", "--log", "/tmp/b.log", "--port", "COM2"},
+         Logging(On("COM2"), "/tmp/b.log", LogFormat::Delta),
          CCommandLineInfo::FileNew,
          ""},
         // A single dash is the framework's, as before.
@@ -128,7 +145,7 @@ TEST(DrelCommandLineTest, SwitchesTurnOnWhatTheyNameAndLeaveTheRestAlone) {
 TEST(DrelCommandLineTest, EveryMistakeGetsOneLineThatNamesIt) {
     const std::string unknown =
         "'; the options are --port, --baud, --data-bits, --parity, "
-        "--stop-bits, --flow, --reconnect and --list-ports";
+        "--stop-bits, --flow, --log, --log-format, --reconnect and --list-ports";
     const std::string baud = "drel: --baud takes a whole number from 1 to 2147483647, not '";
     const struct {
         Words words;
@@ -150,6 +167,13 @@ TEST(DrelCommandLineTest, EveryMistakeGetsOneLineThatNamesIt) {
         {{"--port", "COM1", "--port", "COM2"}, "drel: --port is given twice"},
         {{"--port", "COM1", "--baud=9600", "--baud", "9600"}, "drel: --baud is given twice"},
         {{"--reconnect", "--port", "COM1", "--reconnect"}, "drel: --reconnect is given twice"},
+        // A log goes with a port, a log format with a log.
+        {{"--log", "board.log"}, "drel: --log sets up the port that --port opens; give --port too"},
+        {{"--port", "COM2", "--log-format", "iso"},
+         "drel: --log-format says how --log writes; give --log too"},
+        {{"--port", "COM2", "--log", "b.log", "--log-format", "csv"},
+         "drel: --log-format takes raw, iso, elapsed or delta, not 'csv'"},
+        {{"--port", "COM2", "--log"}, "drel: --log needs a value (a file name)"},
         // Switches take no value.
         {{"--reconnect=yes"}, "drel: --reconnect takes no value"},
         {{"--list-ports="}, "drel: --list-ports takes no value"},
