@@ -1,6 +1,7 @@
 #include "connection/CDrelDoc.h"
 
 #include "connection/CPortSettingsDlg.h"
+#include "connection/CSendHexDlg.h"
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
 #include "connection/ConnectionLog.h"
@@ -130,6 +131,12 @@ void CDrelDoc::OnPortRts() {
     SetRts(m_connection, !m_connection.rtsOn);
 }
 
+void CDrelDoc::OnPortSendHex() {
+    // The writer that takes the typed keys, so the bytes keep their place among them.
+    SendHexBytes(m_hexHistory,
+                 [this](std::string bytes) { m_connection.userWrites.Write(std::move(bytes)); });
+}
+
 void CDrelDoc::OnUpdatePortCommand(CCmdUI& ui) {
     ui.Enable(m_connection.connected != 0);
     if (ui.m_nID == ID_PORT_DTR) {
@@ -186,6 +193,8 @@ const MessageMap* CDrelDoc::GetMessageMap() const {
             MapCommand(ID_PORT_DTR, &CDrelDoc::OnPortDtr),
             MapCommand(ID_PORT_RTS, &CDrelDoc::OnPortRts),
             MapUpdateUIRange(ID_PORT_SEND_BREAK, ID_PORT_RTS, &CDrelDoc::OnUpdatePortCommand),
+            MapCommand(ID_PORT_SEND_HEX, &CDrelDoc::OnPortSendHex),
+            MapUpdateUI(ID_PORT_SEND_HEX, &CDrelDoc::OnUpdatePortCommand),
             MapUpdateUIRange(ID_INDICATOR_CTS, ID_INDICATOR_RI, &CDrelDoc::OnUpdateModemInput),
             MapCommand(ID_PORT_LOG_START, &CDrelDoc::OnPortLogStart),
             MapCommand(ID_PORT_LOG_STOP, &CDrelDoc::OnPortLogStop),

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "connection/ConnectionUserInterface.h"
+#include "connection/HexBytes.h"
 #include "connection/LineSettings.h"
 #include "connection/LogFormat.h"
 #include "connection/PortConnection.h"
@@ -50,6 +51,9 @@ class CDrelDoc : public CDocument {
     void OnPortSendBreak();
     void OnPortDtr();
     void OnPortRts();
+    // "Send &Hex...", enabled while connected too: asks for bytes by value and sends them behind
+    // what was typed before, as typed keys go.
+    void OnPortSendHex();
     void OnUpdatePortCommand(CCmdUI& ui);
     // The panes of CTS, DSR, DCD and RI: enabled while that input is on; greyed while it is off,
     // when not connected or when the port cannot report its inputs.
@@ -82,6 +86,7 @@ class CDrelDoc : public CDocument {
 
     ConnectionUserInterface m_ui;
     PortConnection m_connection;
+    HexHistory m_hexHistory;  // what "Send &Hex..." sent in this run
     std::optional<uint32_t> m_modemInputs;
     std::chrono::steady_clock::time_point m_modemInputsRead;
 };

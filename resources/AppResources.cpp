@@ -60,6 +60,7 @@ constexpr MenuItem kAutoMenu[] = {
 };
 constexpr MenuItem kPortMenu[] = {
     {"Send &Break", ID_PORT_SEND_BREAK},
+    {"Send &Hex...", ID_PORT_SEND_HEX},
     {"&DTR", ID_PORT_DTR},
     {"&RTS", ID_PORT_RTS},
     {},

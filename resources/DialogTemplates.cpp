@@ -69,6 +69,22 @@ constexpr DialogTemplate kDownloadNames = {.id = IDD_DOWNLOAD_NAMES,
                                            .style = kModalDialog,
                                            .controls = kDownloadNamesControls};
 
+// The field comes first, so the user types at once and Enter sends.
+constexpr DialogControl kSendHexControls[] = {
+    {IDC_STATIC, StaticText, SS_LEFT, "Bytes to send, e.g. 01 0a FF or \"AT\"0d:", 7, 9, 150, 10},
+    {IDC_HEX_BYTES, ComboBox, kDropDown, nullptr, 7, 22, 150, 80},
+    {IDOK, PushButton, BS_DEFPUSHBUTTON | WS_TABSTOP, "OK", 164, 7, 50, 14},
+    {IDCANCEL, PushButton, BS_PUSHBUTTON | WS_TABSTOP, "Cancel", 164, 24, 50, 14},
+};
+
+constexpr DialogTemplate kSendHex = {.id = IDD_SEND_HEX,
+                                     .caption = "Send Hex",
+                                     .cx = 221,
+                                     .cy = 46,
+                                     .font = kDialogFont,
+                                     .style = kModalDialog,
+                                     .controls = kSendHexControls};
+
 constexpr DialogControl kAboutBoxControls[] = {
     {IDC_STATIC, Icon, 0, kApplicationIconPath, 11, 17, 20, 20},
     {IDC_STATIC, StaticText, SS_LEFT, "drel Version 1.1", 41, 10, 119, 8},
@@ -93,6 +109,10 @@ const DialogTemplate& PortSettingsTemplate() {
 
 const DialogTemplate& DownloadNamesTemplate() {
     return kDownloadNames;
+}
+
+const DialogTemplate& SendHexTemplate() {
+    return kSendHex;
 }
 
 const DialogTemplate& AboutBoxTemplate() {

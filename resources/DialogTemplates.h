@@ -14,6 +14,10 @@ const DialogTemplate& PortSettingsTemplate();
 // length limit of its own.
 const DialogTemplate& DownloadNamesTemplate();
 
+// IDD_SEND_HEX: "Send Hex", the bytes to send by value, in a combo box whose list holds what was
+// sent before.
+const DialogTemplate& SendHexTemplate();
+
 // IDD_ABOUTBOX: "About drel", the application icon, the program's name and version, copyright
 // and author.
 const DialogTemplate& AboutBoxTemplate();

@@ -16,6 +16,7 @@
 #define ID_PORT_RECONNECT 32776
 #define ID_PORT_LOG_START 32777
 #define ID_PORT_LOG_STOP 32778
+#define ID_PORT_SEND_HEX 32779
 
 // Status bar panes of the modem inputs of the active terminal's port, in this order.
 #define ID_INDICATOR_CTS 32790
@@ -28,6 +29,7 @@
 #define IDD_ABOUTBOX 100
 #define IDD_PORT_SETTINGS 131
 #define IDD_DOWNLOAD_NAMES 134
+#define IDD_SEND_HEX 135
 
 // Controls of the port settings dialog.
 #define IDC_PORT 1000
@@ -48,6 +50,9 @@
 // Controls of the download-names dialog.
 #define IDC_FIRST_FILE_NAME 1023
 #define IDC_SECOND_FILE_NAME 1024
+
+// Controls of the send-hex dialog.
+#define IDC_HEX_BYTES 1025
 
 // The id of controls the code never reaches (labels, group boxes).
 #define IDC_STATIC 65535

@@ -1,21 +1,26 @@
 // The Port menu and the modem input panes of the real program on a pseudo-terminal, a port
-// without modem lines: the items still show and keep what the user chose, a break goes between
-// the keys typed around it, and the panes stay greyed.
+// without modem lines: the items still show and keep what the user chose, a break and bytes sent
+// by value go between the keys typed around them, and the panes stay greyed.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
 #include "app/DrelAppFixture.h"
+#include "framework/CDialog.h"
 #include "framework/CMDIChildWnd.h"
 #include "framework/CStatusBar.h"
 #include "framework/MenuBuilder.h"
 #include "resources/resource.h"
+#include "support/ModalDriver.h"
 
 namespace drel::test {
 namespace {
@@ -72,6 +77,88 @@ TEST_F(ConnectedAppTest, SendBreakGoesBetweenTheKeysTypedAroundIt) {
     EXPECT_TRUE(boxes.empty());
 }
 
+QComboBox* HexField(QWidget* dialog) {
+    return qobject_cast<QComboBox*>(qobject_cast<CDialog*>(dialog)->GetDlgItem(IDC_HEX_BYTES));
+}
+
+// Types `text` into the dialog's field and presses Enter.
+void EnterHex(QWidget* dialog, const QString& text) {
+    QComboBox* field = HexField(dialog);
+    ASSERT_NE(field, nullptr);
+    Retype(field->lineEdit(), text);
+    PressKey(Qt::Key_Return);
+}
+
+class SendHexTest : public ConnectedAppTest {
+  protected:
+    // "Send Hex..." from the terminal with `drive` as the user of its dialog.
+    void SendHex(const std::function<void(QWidget*)>& drive) {
+        Focus(terminal);
+        RunModal(
+            [&] {
+                EXPECT_TRUE(Command(ID_PORT_SEND_HEX));
+                return 0;
+            },
+            drive);
+        // Back in the terminal, where the next keys go.
+        Focus(terminal);
+    }
+};
+
+TEST_F(SendHexTest, TheBytesGoExactlyAndBetweenTheKeysTypedAroundThem) {
+    EXPECT_TRUE(Enabled(ID_PORT_SEND_HEX));
+    QAction* item = PortItem(MenuOf("&Port"), ID_PORT_SEND_HEX);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), "Send &Hex...");
+    Focus(terminal);
+    Press(Qt::Key_A);
+    SendHex([](QWidget* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Send Hex");
+        EXPECT_EQ(FocusedControl(), HexField(dialog));
+        EnterHex(dialog, "00 ff 0d");
+    });
+    Press(Qt::Key_B);
+    EXPECT_EQ(Escaped(Received(*device, 5)), Escaped(std::string("a\0\xff\rb", 5)));
+    EXPECT_TRUE(boxes.empty());
+}
+
+// The box names the value; the dialog stays open with the text, and only what is sent after it
+// reaches the device.
+TEST_F(SendHexTest, AnUnreadableValueIsToldAndSendsNothing) {
+    SendHex([&](QWidget* dialog) {
+        EnterHex(dialog, "01 0G");
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text,
+                  "\"0G\" at column 4 is not a byte value (one or two hex digits, 0x optional)");
+        ASSERT_TRUE(dialog->isVisible());
+        EXPECT_EQ(HexField(dialog)->currentText(), "01 0G");
+        EnterHex(dialog, "41");
+    });
+    EXPECT_EQ(Escaped(Received(*device, 1)), "A");
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+// The field offers the latest text again and the list each sent text once, latest first;
+// Cancel sends nothing and leaves the list as it was.
+TEST_F(SendHexTest, TheListHoldsWhatWasSentInThisRunLatestFirst) {
+    for (const QString text : {"31", "32", "31"}) {
+        SendHex([&](QWidget* dialog) { EnterHex(dialog, text); });
+    }
+    for (int round = 0; round < 2; ++round) {
+        SendHex([](QWidget* dialog) {
+            QComboBox* field = HexField(dialog);
+            ASSERT_NE(field, nullptr);
+            EXPECT_EQ(field->currentText(), "31");
+            ASSERT_EQ(field->count(), 2);
+            EXPECT_EQ(field->itemText(0), "31");
+            EXPECT_EQ(field->itemText(1), "32");
+            PressKey(Qt::Key_Escape);
+        });
+    }
+    Press(Qt::Key_Z);
+    EXPECT_EQ(Received(*device, 4), "121z");
+}
+
 // A pseudo-terminal cannot report its inputs: every pane is greyed, with its name; and so with
 // no terminal open.
 TEST_F(ConnectedAppTest, ModemPanesAreNamedAndGreyedWhenTheInputsCannotBeRead) {
@@ -80,6 +167,7 @@ TEST_F(ConnectedAppTest, ModemPanesAreNamedAndGreyedWhenTheInputsCannotBeRead) {
     EXPECT_EQ(ModemPanes(Frame()).texts, "CTS DSR DCD RI ");
     CloseWindow(terminal->GetParentFrame()->Widget());
     EXPECT_FALSE(Enabled(ID_PORT_SEND_BREAK));
+    EXPECT_FALSE(Enabled(ID_PORT_SEND_HEX));
     EXPECT_EQ(ModemPanes(Frame()).enabled, "0000");
 }
 
