@@ -12,7 +12,8 @@
 // which sends the keystrokes and the auto-download command that the user-interface thread queues
 // for it; the loop's prompt reaction; the worker) goes through WritePort, one write in flight at a
 // time. A break the user sends holds that same write lock while the line is in break. Each read,
-// exactly as read, also goes to the session log, if one runs (ConnectionLog.h).
+// exactly as read, also goes to the session log, if one runs (ConnectionLog.h), and to `received`,
+// the history the hex view shows.
 
 #include <atomic>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <thread>
 
 #include "connection/LineSettings.h"
+#include "connection/ReceivedHistory.h"
 #include "connection/ReconnectChoice.h"
 #include "connection/SessionLog.h"
 #include "connection/UserInterface.h"
@@ -91,6 +93,7 @@ struct PortConnection {
     UserWriter userWrites{*this};                       // what the user-interface thread sends
     std::mutex logLock;  // held only while `log` is copied or replaced, never while it writes
     std::shared_ptr<SessionLog> log;  // under logLock; the session log, if one runs
+    ReceivedHistory received;         // the last bytes received, for the hex view
 };
 
 }  // namespace drel

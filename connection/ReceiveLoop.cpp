@@ -77,6 +77,7 @@ bool DrainInput(PortConnection& c, StreamWatchers& watchers, bool& lastReadFaile
         lastReadFailed = failed;
         drained.bytes += count;
         LogReceived(c, buffer, count);
+        c.received.Append(buffer, static_cast<size_t>(std::max(count, 0)));
         HandRuns(c, watchers, buffer, count, drained);
         if (count < kReadSize) {
             // The read took all the port held: asking again would find the queue empty, and

@@ -54,6 +54,12 @@ constexpr MenuItem kEditMenu[] = {
     {"Cu&t\tCtrl+X", ID_EDIT_CUT},     {"&Copy\tCtrl+C", ID_EDIT_COPY},
     {"&Paste\tCtrl+V", ID_EDIT_PASTE},
 };
+constexpr MenuItem kTerminalViewMenu[] = {
+    {"&Toolbar", ID_VIEW_TOOLBAR},
+    {"&Status Bar", ID_VIEW_STATUS_BAR},
+    {},
+    {"&Hex", ID_VIEW_HEX},
+};
 constexpr MenuItem kAutoMenu[] = {
     {"&Download file name", ID_DOWNLOAD_FILE_NAME},
     {"&Auto Down load", ID_AUTO_DOWNLOAD},
@@ -76,7 +82,7 @@ constexpr MenuItem kWindowMenu[] = {
     {"&Arrange Icons", ID_WINDOW_ARRANGE},
 };
 constexpr MenuItem kTerminalMenu[] = {
-    {"&File", 0, kTerminalFileMenu}, {"&Edit", 0, kEditMenu}, {"&View", 0, kViewMenu},
+    {"&File", 0, kTerminalFileMenu}, {"&Edit", 0, kEditMenu}, {"&View", 0, kTerminalViewMenu},
     {"&Auto", 0, kAutoMenu},         {"&Port", 0, kPortMenu}, {"&Window", 0, kWindowMenu},
     {"&Help", 0, kHelpMenu},
 };
@@ -139,6 +145,7 @@ constexpr StringResource kStrings[] = {
     {ID_EDIT_PASTE, "Insert Clipboard contents\nPaste"},
     {ID_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar"},
     {ID_VIEW_STATUS_BAR, "Show or hide the status bar\nToggle StatusBar"},
+    {ID_VIEW_HEX, "Switch between the text and a hex dump of the bytes received\nHex View"},
     {ID_AUTO_DOWNLOAD, "Auto download BIN file to device, \nAutoDownload"},
     {ID_WINDOW_NEW, "Open another window for the active document\nNew Window"},
     {ID_WINDOW_CASCADE, "Arrange windows so they overlap\nCascade Windows"},

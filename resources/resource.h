@@ -17,6 +17,7 @@
 #define ID_PORT_LOG_START 32777
 #define ID_PORT_LOG_STOP 32778
 #define ID_PORT_SEND_HEX 32779
+#define ID_VIEW_HEX 32780
 
 // Status bar panes of the modem inputs of the active terminal's port, in this order.
 #define ID_INDICATOR_CTS 32790

@@ -1,5 +1,6 @@
 #include "terminal/CDrelView.h"
 
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
@@ -15,7 +16,11 @@
 
 namespace drel {
 
-CDrelView::CDrelView() {
+CDrelView::CDrelView() : m_pHex(new HexView(this)) {
+    m_pHex->setFont(GetEditCtrl().font());
+    m_pHex->SetKeyReceiver(&GetEditCtrl());
+    m_pHex->hide();
+    layout()->addWidget(m_pHex);
     connect(GetEditCtrl().document(), &QTextDocument::contentsChanged, this,
             &CDrelView::OnTextChanged);
 }
@@ -51,6 +56,11 @@ bool CDrelView::IsActiveTerminal() const {
 }
 
 void CDrelView::ApplyPendingText() {
+    if (IsHexShown()) {
+        // Every read the loop hands the text also reached the history, so the dump follows in
+        // the same frames.
+        m_pHex->Refresh();
+    }
     const std::optional<TextEdit> waiting =
         m_pending.Take(static_cast<size_t>(GetWindowTextLength()));
     if (!waiting) {
@@ -109,10 +119,44 @@ void CDrelView::OnAutoDownload() {
     }
 }
 
+bool CDrelView::IsHexShown() const {
+    return !m_pHex->isHidden();
+}
+
+void CDrelView::OnViewHex() {
+    PortConnection* c = Connection();
+    if (c == nullptr) {
+        return;
+    }
+    const bool toHex = !IsHexShown();
+    const bool hadFocus = hasFocus() || GetEditCtrl().hasFocus() || m_pHex->hasFocus();
+    QWidget& shown = toHex ? static_cast<QWidget&>(*m_pHex) : GetEditCtrl();
+    if (toHex) {
+        m_pHex->SetSource(&c->received);
+        m_pHex->ShowEnd();
+    }
+    m_pHex->setVisible(toHex);
+    GetEditCtrl().setVisible(!toHex);
+    setFocusProxy(&shown);
+    if (hadFocus) {
+        shown.setFocus();
+    }
+    if (!toHex) {
+        ScrollCaret();
+    }
+}
+
+void CDrelView::OnUpdateViewHex(CCmdUI& ui) {
+    ui.Enable(Connection() != nullptr);
+    ui.SetCheck(IsHexShown() ? 1 : 0);
+}
+
 const MessageMap* CDrelView::GetMessageMap() const {
     static const MessageMap map(CEditView::GetMessageMap(),
                                 {
                                     MapCommand(ID_AUTO_DOWNLOAD, &CDrelView::OnAutoDownload),
+                                    MapCommand(ID_VIEW_HEX, &CDrelView::OnViewHex),
+                                    MapUpdateUI(ID_VIEW_HEX, &CDrelView::OnUpdateViewHex),
                                     MapCommand(ID_FILE_PRINT, &CView::OnFilePrint),
                                     MapCommand(ID_FILE_PRINT_DIRECT, &CView::OnFilePrint),
                                     MapCommand(ID_FILE_PRINT_PREVIEW, &CView::OnFilePrintPreview),

@@ -9,8 +9,14 @@
 // thread that hands text over ever waits for the window. Typed characters are not inserted: each
 // is sent to the port as one byte, and only what the device sends back shows. The view that was
 // activated or deactivated last is the one its connection shows text in.
+//
+// "&Hex" in the "&View" menu shows a hex dump of what the connection received (HexView.h) in
+// place of the text, and back. The text goes on taking what arrives meanwhile, hidden, so that
+// switching back shows it as if the window had never switched, and saving and printing always
+// take the text.
 
 #include "framework/CEditView.h"
+#include "terminal/HexView.h"
 #include "terminal/OutputView.h"
 #include "terminal/PendingText.h"
 
@@ -52,6 +58,14 @@ class CDrelView : public CEditView, public OutputView {
     // "&Auto Down load": starts the auto-download chain on the view's connection.
     void OnAutoDownload();
 
+    // "&Hex": switches between the text and the hex dump; checked while the dump shows.
+    void OnViewHex();
+    void OnUpdateViewHex(CCmdUI& ui);
+
+    // The hex dump, shown or not. User-interface thread.
+    HexView& GetHexView() const { return *m_pHex; }
+    bool IsHexShown() const;
+
   protected:
     const MessageMap* GetMessageMap() const override;
 
@@ -64,6 +78,7 @@ class CDrelView : public CEditView, public OutputView {
     void OnTextChanged();
 
     PendingText m_pending;
+    HexView* m_pHex;
     bool m_bApplying = false;  // the text changes because waiting text is shown
 };
 

@@ -85,14 +85,15 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-TEST(ConnectionLogTest, RawLogHoldsExactlyWhatTheDeviceSent) {
+// The hex view's history takes the same reads: it holds the last MiB of them, byte for byte.
+TEST(ConnectionLogTest, RawLogAndReceivedHistoryHoldExactlyWhatTheDeviceSent) {
     LoggedConnection p;
     ASSERT_TRUE(p.Open());
     const std::string path = p.File("raw.log");
     ASSERT_EQ(StartLog(p.c, path, LogFormat::Raw), "");
     std::mt19937 random(29);
     std::uniform_int_distribution<int> value(0, 255);
-    std::vector<uint8_t> sent(1 << 20);
+    std::vector<uint8_t> sent(ReceivedHistory::kCapacity + 4099);
     for (uint8_t& byte : sent) {
         byte = static_cast<uint8_t>(value(random));
     }
@@ -105,6 +106,14 @@ TEST(ConnectionLogTest, RawLogHoldsExactlyWhatTheDeviceSent) {
     ASSERT_EQ(logged.size(), sent.size());
     EXPECT_TRUE(logged == std::string(sent.begin(), sent.end()));
     EXPECT_TRUE(p.ui.Boxes().empty());
+
+    const ReceivedHistory::Range kept = p.c.received.Kept();
+    EXPECT_EQ(kept.end, sent.size());
+    EXPECT_EQ(kept.begin, sent.size() - ReceivedHistory::kCapacity);
+    std::vector<uint8_t> history;
+    EXPECT_EQ(p.c.received.Read(0, sent.size(), history), kept.begin);
+    EXPECT_TRUE(history ==
+                std::vector<uint8_t>(sent.end() - ReceivedHistory::kCapacity, sent.end()));
 }
 
 TEST(ConnectionLogTest, TextLogGoesOnAcrossAReconnect) {
