@@ -1,5 +1,8 @@
 #include "connection/CDrelDoc.h"
 
+#include <iterator>
+#include <vector>
+
 #include "connection/CPortSettingsDlg.h"
 #include "connection/CSendHexDlg.h"
 #include "connection/ConnectionDisplay.h"
@@ -21,6 +24,19 @@ namespace {
 
 // Panes of one update pass share one reading of the modem inputs.
 constexpr std::chrono::milliseconds kModemInputsFresh{50};
+
+// The forms of a log, offered as the types of its file. Every type takes any name: the type
+// says how the file is written.
+struct LogKind {
+    const char* filter;
+    LogFormat format;
+};
+constexpr LogKind kLogKinds[] = {
+    {"Raw bytes, as received (*)", LogFormat::Raw},
+    {"Lines with the time of day (*)", LogFormat::Iso},
+    {"Lines with seconds since the log began (*)", LogFormat::Elapsed},
+    {"Lines with seconds since the line before (*)", LogFormat::Delta},
+};
 
 uint32_t ModemInputBit(int paneId) {
     switch (paneId) {
@@ -164,10 +180,20 @@ void CDrelDoc::OnPortLogStart() {
     CFileDialog dialog(false);
     // The log is added to what the file holds; there is nothing to replace.
     dialog.SetConfirmOverwrite(false);
+    std::vector<std::string> filters;
+    for (const LogKind& kind : kLogKinds) {
+        filters.emplace_back(kind.filter);
+        if (kind.format == m_logFormat) {
+            dialog.SetFilterIndex(static_cast<int>(filters.size()) - 1);
+        }
+    }
+    dialog.SetFilters(std::move(filters));
     if (dialog.DoModal() != IDOK) {
         return;
     }
-    const std::string error = StartLog(m_connection, dialog.GetPathName(), LogFormat::Raw);
+    const size_t chosen = static_cast<size_t>(dialog.GetFilterIndex());
+    m_logFormat = chosen < std::size(kLogKinds) ? kLogKinds[chosen].format : LogFormat::Raw;
+    const std::string error = StartLog(m_connection, dialog.GetPathName(), m_logFormat);
     if (!error.empty()) {
         m_ui.MessageBox(error, {}, UserInterface::Icon::Warning);
     }

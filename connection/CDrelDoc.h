@@ -59,9 +59,10 @@ class CDrelDoc : public CDocument {
     // when not connected or when the port cannot report its inputs.
     void OnUpdateModemInput(CCmdUI& ui);
 
-    // "&Log to File...": asks for a file and logs what the port receives to it, appended, raw;
-    // a file that cannot be opened is told at once. "Stop &Logging" ends the log. The LOG pane
-    // is enabled while a log runs.
+    // "&Log to File...": asks for a file and logs what the port receives to it, appended, in
+    // the form chosen as the file's type (raw unless the user takes lines with time stamps;
+    // the last choice is offered next); a file that cannot be opened is told at once. "Stop
+    // &Logging" ends the log. The LOG pane is enabled while a log runs.
     void OnPortLogStart();
     void OnPortLogStop();
     void OnUpdatePortLogStart(CCmdUI& ui);
@@ -86,7 +87,8 @@ class CDrelDoc : public CDocument {
 
     ConnectionUserInterface m_ui;
     PortConnection m_connection;
-    HexHistory m_hexHistory;  // what "Send &Hex..." sent in this run
+    HexHistory m_hexHistory;                 // what "Send &Hex..." sent in this run
+    LogFormat m_logFormat = LogFormat::Raw;  // the form of the last log started from the menu
     std::optional<uint32_t> m_modemInputs;
     std::chrono::steady_clock::time_point m_modemInputsRead;
 };

@@ -1,6 +1,7 @@
 #include "framework/CFileDialog.h"
 
 #include <QFileDialog>
+#include <algorithm>
 
 #include "framework/CFrameWnd.h"
 #include "framework/DialogStyles.h"
@@ -29,15 +30,21 @@ int CFileDialog::DoModal() {
         options |= QFileDialog::DontConfirmOverwrite;
     }
     const QString offered = ToQString(m_strPathName);
-    const QString chosen = m_bOpen
-                               ? QFileDialog::getOpenFileName(m_pParent, QObject::tr("Open"),
-                                                              offered, QString(), nullptr, options)
-                               : QFileDialog::getSaveFileName(m_pParent, QObject::tr("Save As"),
-                                                              offered, QString(), nullptr, options);
+    QStringList filters;
+    for (const std::string& filter : m_filters) {
+        filters << ToQString(filter);
+    }
+    QString filter = filters.value(m_nFilterIndex);
+    const QString chosen =
+        m_bOpen ? QFileDialog::getOpenFileName(m_pParent, QObject::tr("Open"), offered,
+                                               filters.join(";;"), &filter, options)
+                : QFileDialog::getSaveFileName(m_pParent, QObject::tr("Save As"), offered,
+                                               filters.join(";;"), &filter, options);
     if (chosen.isEmpty()) {
         return IDCANCEL;
     }
     m_strPathName = ToStdString(chosen);
+    m_nFilterIndex = std::max(0, static_cast<int>(filters.indexOf(filter)));
     return IDOK;
 }
 

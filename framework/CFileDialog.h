@@ -1,11 +1,13 @@
 #pragma once
 
-// The Open and Save As dialogs: any file, no file type filter and no default extension, so
-// the name the user types is the name used. Tests replace the dialog through SetHook.
-// User-interface thread.
+// The Open and Save As dialogs: any file and no default extension, so the name the user types is
+// the name used. A caller may offer file types to choose among (SetFilters), which then say how
+// the file is to be written rather than narrow the list. Tests replace the dialog through
+// SetHook. User-interface thread.
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -30,6 +32,14 @@ class CFileDialog {
     void SetConfirmOverwrite(bool confirm) { m_bConfirmOverwrite = confirm; }
     bool ConfirmsOverwrite() const { return m_bConfirmOverwrite; }
 
+    // The file types offered, each as "Description (patterns)"; none (the default) offers none.
+    void SetFilters(std::vector<std::string> filters) { m_filters = std::move(filters); }
+    const std::vector<std::string>& GetFilters() const { return m_filters; }
+    // The file type chosen, counted from 0: before DoModal the one offered first, after it the
+    // one the user took.
+    int GetFilterIndex() const { return m_nFilterIndex; }
+    void SetFilterIndex(int index) { m_nFilterIndex = index; }
+
     // Replaces every file dialog by `hook`, which may set the answer (SetPathName) and returns
     // the result DoModal gives; an empty hook shows real dialogs again. For tests.
     static void SetHook(std::function<int(CFileDialog&)> hook);
@@ -38,6 +48,8 @@ class CFileDialog {
     bool m_bOpen;
     bool m_bConfirmOverwrite = true;
     std::string m_strPathName;
+    std::vector<std::string> m_filters;
+    int m_nFilterIndex = 0;
     QWidget* m_pParent;
 };
 

@@ -101,8 +101,14 @@ void DrelAppTest::SetUp() {
     });
     CFileDialog::SetHook([this](CFileDialog& dialog) {
         fileDialogs.push_back(dialog.IsOpenFileDialog());
+        fileTypes.push_back(dialog.GetFilters());
+        fileTypesOffered.push_back(dialog.GetFilterIndex());
         if (fileAnswers.empty()) {
             return IDCANCEL;
+        }
+        if (!fileTypeAnswers.empty()) {
+            dialog.SetFilterIndex(fileTypeAnswers.front());
+            fileTypeAnswers.pop_front();
         }
         dialog.SetPathName(fileAnswers.front());
         fileAnswers.pop_front();

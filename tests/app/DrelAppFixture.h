@@ -123,8 +123,11 @@ class DrelAppTest : public ::testing::Test {
     std::deque<int> boxAnswers;            // answers for the next boxes
     std::vector<bool> fileDialogs;         // every file dialog: true for Open
     std::deque<std::string> fileAnswers;   // names for the next dialogs (cancelled when empty)
-    int printDialogs = 0;                  // print dialogs shown
-    int printAnswer = IDCANCEL;            // their answer
+    std::deque<int> fileTypeAnswers;       // file types taken in the next dialogs (else as offered)
+    std::vector<std::vector<std::string>> fileTypes;  // the types each dialog offered
+    std::vector<int> fileTypesOffered;                // the type each dialog offered first
+    int printDialogs = 0;                             // print dialogs shown
+    int printAnswer = IDCANCEL;                       // their answer
 
   private:
     TemporaryConfigHome m_home;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "app/DrelAppFixture.h"
@@ -20,6 +21,7 @@
 #include "framework/CStatusBar.h"
 #include "framework/MenuBuilder.h"
 #include "resources/resource.h"
+#include "support/DigitPattern.h"
 #include "support/ModalDriver.h"
 
 namespace drel::test {
@@ -200,6 +202,43 @@ TEST_F(ConnectedAppTest, LogToFileAddsTheBytesAsTheyCameUntilStopped) {
     Send(*device, "later");
     ExpectShown(terminal, "boot\xff\r\noklater");
     EXPECT_EQ(FileText(path), "earlier\n" + sent);
+    EXPECT_TRUE(boxes.empty());
+}
+
+// The file's type chooses the form: lines stamped with the time of day, then, offered again as
+// the last choice, raw bytes.
+TEST_F(ConnectedAppTest, LogToFileWritesTheFormTakenAsTheFilesType) {
+    const std::string stamped = TempPath("stamped.log");
+    fileAnswers.push_back(stamped);
+    fileTypeAnswers.push_back(1);
+    ASSERT_TRUE(Command(ID_PORT_LOG_START));
+    ASSERT_EQ(fileTypes.size(), 1u);
+    EXPECT_EQ(fileTypes[0], (std::vector<std::string>{
+                                "Raw bytes, as received (*)",
+                                "Lines with the time of day (*)",
+                                "Lines with seconds since the log began (*)",
+                                "Lines with seconds since the line before (*)",
+                            }));
+    Send(*device, "A\r\nB\n");
+    ExpectShown(terminal, "A\r\nB");
+    ASSERT_TRUE(Command(ID_PORT_LOG_STOP));
+    std::istringstream lines(FileText(stamped));
+    for (const char* text : {"A", "B"}) {
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_TRUE(MatchesDigitPattern(line, std::string("[####-##-##T##:##:##.###] ") + text))
+            << line;
+    }
+
+    const std::string raw = TempPath("raw.log");
+    fileAnswers.push_back(raw);
+    fileTypeAnswers.push_back(0);
+    ASSERT_TRUE(Command(ID_PORT_LOG_START));
+    Send(*device, "C\r\n");
+    ExpectShown(terminal, "A\r\nBC\r\n");  // the lone LF shows nothing
+    ASSERT_TRUE(Command(ID_PORT_LOG_STOP));
+    EXPECT_EQ(fileTypesOffered, (std::vector<int>{0, 1}));
+    EXPECT_EQ(FileText(raw), "C\r\n");
     EXPECT_TRUE(boxes.empty());
 }
 
