@@ -21,8 +21,8 @@ BIN = ROOT / "build" / "bin"
 PATIENCE_S = 20.0
 
 
-BENCH_TARGETS = ["drel-bench-run", "drel-bench-minihost", "drel-bench-pty", "drel-devsim",
-                 "drel-mkimage"]
+BENCH_TARGETS = ["drel-bench-run", "drel-bench-minihost", "drel-bench-pty", "drel-bench-fnvsum",
+                 "drel-devsim", "drel-mkimage"]
 
 
 def build():
@@ -168,11 +168,25 @@ class Drel:
                 figures["rss"].append((float(words[1]), int(words[2])))
             elif words[0] == "message_box":
                 figures["boxes"].append(line)
+            elif words[0] == "log":
+                figures["log"] = {"held_back": int(words[2]), "failed": words[4] != "0"}
             elif words[0] == "ui_lateness_ms":
                 figures["lateness"] = (float(words[2]), float(words[4]), float(words[6]))
             elif len(words) == 2 and words[0] in ("seconds", "cpu_seconds", "peak_rss_kib"):
                 figures[words[0]] = float(words[1])
         return figures
+
+
+def file_hash(path):
+    """The count and FNV-1a hash of a file, and of it without its NUL bytes (what a terminal
+    view is handed of it): {"bytes": int, "fnv1a64": str, "without_nul_bytes": int,
+    "without_nul_fnv1a64": str}."""
+    words = subprocess.run([BIN / "drel-bench-fnvsum", path], check=True, capture_output=True,
+                           text=True).stdout.split()
+    fields = dict(zip(words[::2], words[1::2]))
+    for key in ("bytes", "without_nul_bytes"):
+        fields[key] = int(fields[key])
+    return fields
 
 
 def load_images(ws, host, images, device_options=(), drel_options=(), timeout_s=300):

@@ -1,5 +1,7 @@
 #include "BenchOptions.h"
 
+#include <optional>
+
 namespace drel::bench {
 
 const std::string_view kBenchUsage =
@@ -17,6 +19,12 @@ const std::string_view kBenchUsage =
     "  --no-display                with --count: the meters keep the text from the views, to\n"
     "                              measure what showing it costs\n"
     "  --memory                    print \"rss SECONDS KIB\" every second after \"ready\"\n"
+    "  --log FILE                  log the first terminal's port to FILE from \"ready\" on, as\n"
+    "                              the port menu's log does; stopped (written out and synced)\n"
+    "                              before the figures, which then hold \"log held_back N\n"
+    "                              failed F\" (times the receive loop waited for the log's "
+    "writer)\n"
+    "  --log-format FORMAT         raw, iso, elapsed or delta (raw)\n"
     "Figures: cpu_seconds (after ready), peak_rss_kib, ui_lateness_ms p50 p99 max (how late a\n"
     "50 ms timer of the user-interface thread fired), and every message box drel showed.\n";
 
@@ -36,6 +44,16 @@ bool ParseBenchOptions(int argc, char** argv, BenchOptions& options, std::string
             options.ports.emplace_back(argv[++i]);
         } else if (arg == "--baud" && left >= 1) {
             options.baud = argv[++i];
+        } else if (arg == "--log" && left >= 1) {
+            options.logPath = argv[++i];
+        } else if (arg == "--log-format" && left >= 1) {
+            const std::optional<LogFormat> format = ParseLogFormat(argv[++i]);
+            if (!format) {
+                error = "--log-format needs raw, iso, elapsed or delta, not '" +
+                        std::string(argv[i]) + "'";
+                return false;
+            }
+            options.logFormat = *format;
         } else if (arg == "--auto-download" && left >= 2) {
             options.autoDownload = {argv[i + 1], argv[i + 2]};
             i += 2;

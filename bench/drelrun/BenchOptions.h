@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "connection/LogFormat.h"
+
 namespace drel::bench {
 
 struct BenchOptions {
@@ -15,6 +17,8 @@ struct BenchOptions {
     bool count = false;                     // put a CountingView in front of every terminal
     bool display = true;                    // false: the meters do not pass text on
     bool sampleMemory = false;              // print the resident memory every second
+    std::string logPath;                    // empty, or the session log of the first terminal
+    LogFormat logFormat = LogFormat::Raw;
     bool help = false;
 };
 

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 
 #include "ProcessFigures.h"
 #include "app/CDrelApp.h"
 #include "app/CMainFrame.h"
 #include "connection/CDrelDoc.h"
 #include "connection/ConnectionDisplay.h"
+#include "connection/ConnectionLog.h"
+#include "connection/SessionLog.h"
 #include "framework/CDialog.h"
 #include "framework/CMDIChildWnd.h"
 #include "framework/StandardIds.h"
@@ -124,6 +128,9 @@ bool BenchSession::Begin(std::string& error) {
     if (!options_.autoDownload.empty()) {
         ActivateFirstTerminal();
     }
+    if (!StartSessionLog(error)) {
+        return false;
+    }
     if (options_.count) {
         CountTerminals();
     }
@@ -140,6 +147,36 @@ bool BenchSession::Begin(std::string& error) {
     std::printf("ready\n");
     std::fflush(stdout);
     return true;
+}
+
+// Starts the log the options ask for on the first terminal. It starts after the prompt has been
+// shown, so it holds what the device sends from now on and nothing of its greeting.
+bool BenchSession::StartSessionLog(std::string& error) {
+    if (options_.logPath.empty()) {
+        return true;
+    }
+    error = StartLog(Terminals().front()->Connection(), options_.logPath, options_.logFormat);
+    return error.empty();
+}
+
+// Stops the log, so that the file is whole once the figures are out, and prints how often it
+// held the receive loop back.
+void BenchSession::StopSessionLog() {
+    if (options_.logPath.empty()) {
+        return;
+    }
+    PortConnection& connection = Terminals().front()->Connection();
+    std::shared_ptr<SessionLog> log;
+    {
+        std::lock_guard lock(connection.logLock);
+        log = connection.log;
+    }
+    StopLog(connection);
+    if (log) {
+        std::printf("log held_back %zu failed %d\n", log->TimesHeldBack(), log->Failed() ? 1 : 0);
+    } else {
+        std::printf("log held_back 0 failed 1 (no log ran at the end)\n");
+    }
 }
 
 // Puts a meter in front of each terminal's view. No window is activated after this, so the
@@ -203,6 +240,7 @@ void BenchSession::WatchDrain() {
         return;
     }
     drainTimer_.stop();
+    StopSessionLog();
     PrintFigures();
     QCoreApplication::exit(0);
 }

@@ -2,8 +2,8 @@
 
 // One benchmark run of the real program: opens a terminal per port by answering the port
 // dialogs as a user would, waits for every device's prompt, then starts what the options ask
-// for (meters in front of the views, the auto-download chain, memory samples) and prints
-// "ready". Stop() waits for the text still on its way, prints the figures and ends the event
+// for (a session log, meters in front of the views, the auto-download chain, memory samples) and
+// prints "ready". Stop() waits for the text still on its way, prints the figures and ends the event
 // loop. User-interface thread only.
 
 #include <QElapsedTimer>
@@ -44,6 +44,8 @@ class BenchSession : public QObject {
     std::vector<CDrelDoc*> Terminals() const;
     void ActivateFirstTerminal();
     void StartAutoDownload();
+    bool StartSessionLog(std::string& error);
+    void StopSessionLog();
     void CountTerminals();
     void SampleLateness();
     void SampleMemory();

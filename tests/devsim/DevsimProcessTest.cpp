@@ -144,6 +144,11 @@ const Refusal kRefusals[] = {
      false,
      2,
      "--stop-after needs a whole number from 0 to 4294967295, not '2x'"},
+    {"FloodOfBothKinds",
+     {"--flood", "1", "--flood-random", "100"},
+     false,
+     2,
+     "--flood and --flood-random exclude each other\nusage:"},
     {"LogInAMissingFolder", {"--log", "/nonexistent/drel/log"}, false, 1, "cannot write the log"},
 };
 

@@ -46,7 +46,11 @@ struct DeviceServer::Wait {
 
 DeviceServer::DeviceServer(const DevsimOptions& options, std::ostream& results,
                            std::ostream* timing)
-    : device_(options.device), floodOptions_(options.flood), results_(results), timing_(timing) {
+    : device_(options.device),
+      floodOptions_(options.flood),
+      floodSeed_(options.seed),
+      results_(results),
+      timing_(timing) {
     if (options.paceBaud > 0) {
         pacer_.emplace(options.paceBaud / 10, Clock::now());
     }
@@ -204,7 +208,13 @@ void DeviceServer::StartFlood(int floodStartFd) {
     signalfd_siginfo signal;
     while (read(floodStartFd, &signal, sizeof signal) == sizeof signal) {
     }
-    if (!flood_ && floodOptions_.seconds > 0) {
+    if (flood_) {
+        return;
+    }
+    if (floodOptions_.randomBytes > 0) {
+        flood_.emplace(floodOptions_.randomBytes, floodSeed_, floodOptions_.baud / 10,
+                       Clock::now());
+    } else if (floodOptions_.seconds > 0) {
         flood_.emplace(std::chrono::seconds(floodOptions_.seconds), floodOptions_.baud / 10,
                        Clock::now());
     }

@@ -6,9 +6,10 @@
 // to a stream. Bytes are never lost or reordered. While the host leaves a lot of output
 // unread, no more input is read, so a host that writes without reading is slowed down by the
 // line instead of growing the queue without end. On request the server floods the host with
-// text (DeviceFlood.h), and it can time the loads it serves (LoadTimer.h). One thread uses an
-// instance.
+// text or random bytes (DeviceFlood.h), and it can time the loads it serves (LoadTimer.h). One
+// thread uses an instance.
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -40,8 +41,8 @@ class DeviceServer {
 
     // Serves the host until `stopFd` turns readable (returns true) or the terminal or the
     // result stream fails (returns false with the reason in `error`). Each time `floodStartFd`
-    // (a signalfd, or -1) turns readable a flood of the options' length starts; its summary
-    // line goes to the results once the host has taken it all.
+    // (a signalfd, or -1) turns readable a flood of the options' kind and length starts; its
+    // summary line goes to the results once the host has taken it all.
     bool Serve(int stopFd, int floodStartFd, std::string& error);
 
   private:
@@ -63,6 +64,7 @@ class DeviceServer {
     std::optional<LinePacer> pacer_;
     std::optional<OutputChunker> chunker_;
     DevsimOptions::Flood floodOptions_;
+    std::uint32_t floodSeed_;
     std::optional<DeviceFlood> flood_;
     std::ostream& results_;
     std::ostream* timing_;

@@ -26,12 +26,14 @@ const std::string_view kDevsimUsage =
     "                       (no 0x02): the load fails\n"
     "  --pace BAUD          take input no faster than BAUD/10 bytes per second (BAUD >= 10)\n"
     "  --chunks N           send output in chunks of 1 to N bytes with 1 ms gaps\n"
-    "  --seed S             seed for the chunk sizes (1)\n"
+    "  --seed S             seed for the chunk sizes and the random flood (1)\n"
     "  --timing FILE        write the timing of every load to FILE: its time from the first\n"
     "                       image byte to the last, and each record request's turnaround\n"
     "  --flood SECONDS      on each SIGUSR1 send numbered text lines for SECONDS seconds, as\n"
     "                       fast as the host reads them, then log \"flood: B bytes in S s,\n"
     "                       fnv1a64 H\" (count and FNV-1a hash of the text) with the results\n"
+    "  --flood-random BYTES on each SIGUSR1 send BYTES random bytes (every value 0 to 255,\n"
+    "                       from --seed) instead of text, then log the same summary line\n"
     "  --flood-baud BAUD    send the flood no faster than BAUD/10 bytes per second\n"
     "  --help               show this help\n";
 
@@ -117,6 +119,10 @@ bool ValueOption(int argc, char** argv, int& i, DevsimOptions& options, std::str
         return NumberValue<std::uint32_t>("--flood", argc, argv, i, 1, 24 * 3600,
                                           options.flood.seconds, error);
     }
+    if (IsOption("--flood-random", arg)) {
+        return NumberValue<std::uint64_t>("--flood-random", argc, argv, i, 1, 1ULL << 40,
+                                          options.flood.randomBytes, error);
+    }
     if (IsOption("--flood-baud", arg)) {
         return NumberValue<std::uint32_t>("--flood-baud", argc, argv, i, 10, 100'000'000,
                                           options.flood.baud, error);
@@ -163,6 +169,10 @@ bool ParseDevsimOptions(int argc, char** argv, DevsimOptions& options, std::stri
         } else if (!ValueOption(argc, argv, i, options, error)) {
             return false;
         }
+    }
+    if (options.flood.seconds > 0 && options.flood.randomBytes > 0) {
+        error = "--flood and --flood-random exclude each other";
+        return false;
     }
     return true;
 }

@@ -13,8 +13,11 @@ namespace drel::devsim {
 
 struct DevsimOptions {
     struct Flood {
-        std::uint32_t seconds = 0;  // 0: the device never floods
-        std::uint32_t baud = 0;     // 0: as fast as the host reads
+        std::uint32_t seconds = 0;      // text for this long; 0: no text flood
+        std::uint64_t randomBytes = 0;  // or this many random bytes; 0: no random flood
+        std::uint32_t baud = 0;         // 0: as fast as the host reads
+
+        bool wanted() const { return seconds > 0 || randomBytes > 0; }
     };
 
     std::string portName;  // empty: publish nothing
@@ -22,7 +25,7 @@ struct DevsimOptions {
     DeviceOptions device;
     std::uint32_t paceBaud = 0;  // 0: input is taken as fast as it comes
     std::size_t maxChunk = 0;    // 0: output goes out as fast as the host takes it
-    std::uint32_t seed = 1;      // for the chunk sizes
+    std::uint32_t seed = 1;      // for the chunk sizes and the random flood
     std::string logPath;         // empty: load results go to stderr
     std::string timingPath;      // empty: loads are not timed
     Flood flood;

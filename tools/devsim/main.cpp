@@ -1,7 +1,8 @@
 // drel-devsim: a simulated boot monitor on a pseudo-terminal, for tests, benchmarks and demo
 // runs of drel. It creates the terminal, optionally publishes it under a port name, prints
 // one line naming it, and serves the host until SIGINT, SIGTERM or SIGHUP. The result line of
-// every image load goes to stderr or to the --log file. With --flood, SIGUSR1 starts a flood.
+// every image load goes to stderr or to the --log file. With --flood or --flood-random, SIGUSR1
+// starts a flood.
 
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -104,8 +105,8 @@ int main(int argc, char** argv) {
     // Nobody may be reading the announcement any more; that must not end the device.
     std::signal(SIGPIPE, SIG_IGN);
     const int stopFd = WatchSignals({SIGINT, SIGTERM, SIGHUP});
-    const int floodStartFd = options.flood.seconds > 0 ? WatchSignals({SIGUSR1}) : -1;
-    if (stopFd < 0 || (options.flood.seconds > 0 && floodStartFd < 0)) {
+    const int floodStartFd = options.flood.wanted() ? WatchSignals({SIGUSR1}) : -1;
+    if (stopFd < 0 || (options.flood.wanted() && floodStartFd < 0)) {
         return Failure(std::string("cannot watch for signals: ") + std::strerror(errno));
     }
     const int status = Run(options, options.logPath.empty() ? std::cerr : log,
