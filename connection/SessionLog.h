@@ -3,8 +3,9 @@
 // A session log: what a connection receives, written to a file by a thread of the log's own.
 //
 // The receive loop hands each read to Append, which stamps it (LogFormat.h) into a bounded
-// buffer and returns; the writer thread takes the whole buffer at once, writes it with write(2)
-// and syncs the file to the disk at least once a second while new bytes come, and at the end.
+// buffer and returns; the writer thread lets a few milliseconds of reads gather, takes the whole
+// buffer at once, writes it with write(2) and syncs the file to the disk at least once a second
+// while new bytes come, and at the end.
 // In normal running the loop never waits on the disk. When the disk falls behind and the buffer
 // is full, Append waits for room: the loop then holds back its reading, and the port's own queue
 // and flow control keep the bytes, so none is dropped. A write that fails stops the log for
@@ -92,6 +93,7 @@ class SessionLog {
     void Run();
     bool WriterRound(std::unique_lock<std::mutex>& lock, Writing& writing);
     bool WaitForRoom(std::unique_lock<std::mutex>& lock);
+    void NotifyWriter(size_t before);
     bool WriteAll(const std::string& bytes, int& error) const;
     void Fail(int error);
 
