@@ -26,7 +26,7 @@ HexView::HexView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 void HexView::SetSource(const ReceivedHistory* history) {
     m_pHistory = history;
-    m_firstRow = m_rowEnd = m_shownEnd = 0;
+    m_firstRow = m_shownEnd = 0;
     Refresh();
 }
 
@@ -58,7 +58,6 @@ void HexView::UpdateRange() {
     // Rows pushed out move the rows still shown up the scroll bar's range.
     const int64_t stay = bar->value() - static_cast<int64_t>(firstRow - m_firstRow);
     m_firstRow = firstRow;
-    m_rowEnd = rowEnd;
     const int rows = static_cast<int>(rowEnd - firstRow);
     const int fit = RowsThatFit();
     bar->setPageStep(fit);

@@ -50,7 +50,6 @@ class HexView : public QAbstractScrollArea {
     const ReceivedHistory* m_pHistory = nullptr;
     QWidget* m_pKeyReceiver = nullptr;
     uint64_t m_firstRow = 0;  // the first row kept; the scroll bar counts from it
-    uint64_t m_rowEnd = 0;    // one past the last row kept
     uint64_t m_shownEnd = 0;  // the bytes received when last painted
 };
 
