@@ -46,15 +46,6 @@ void Console::Progress(std::string_view text) {
     std::fflush(stream_);
 }
 
-void Console::KeepProgress() {
-    std::lock_guard lock(mutex_);
-    if (progressShown_) {
-        std::fputc('\n', stream_);
-        std::fflush(stream_);
-        progressShown_ = false;
-    }
-}
-
 void Console::ClearProgressLocked() {
     if (progressShown_) {
         std::fputs(kClearLine, stream_);

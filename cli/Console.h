@@ -28,9 +28,6 @@ class Console {
     // Any thread.
     void Progress(std::string_view text);
 
-    // Leaves the progress line on a terminal as it stands and moves below it. Any thread.
-    void KeepProgress();
-
   private:
     void ClearProgressLocked();
 
