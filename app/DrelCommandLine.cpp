@@ -1,24 +1,17 @@
 #include "app/DrelCommandLine.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdint>
-#include <iterator>
-#include <limits>
 #include <string_view>
 #include <vector>
+
+#include "connection/PortOptions.h"
 
 namespace drel {
 
 namespace {
 
-// One of the program's options that set up the port: its name, what its value may be (for the
-// messages), and how that value goes into the choices; false for a value it does not take.
-struct Option {
-    const char* name;
-    const char* takes;
-    bool (*apply)(const std::string& value, PortChoices& choices);
-};
+// The program's options that set up the port: --port, then the line and log options.
+using Option = PortOption;
 
 // The options that take no value, and what each turns on.
 struct Switch {
@@ -26,76 +19,14 @@ struct Switch {
     bool DrelCommandLine::*turnsOn;
 };
 
-// Sets `index` to the position of `value` among `names`; false when it is none of them.
-bool IndexOf(const std::string& value, std::initializer_list<const char*> names, int32_t& index) {
-    const auto found = std::find(names.begin(), names.end(), value);
-    if (found == names.end()) {
-        return false;
-    }
-    index = static_cast<int32_t>(found - names.begin());
-    return true;
-}
-
 bool ApplyPort(const std::string& value, PortChoices& choices) {
     choices.port = value;
     return true;
 }
 
-// A positive whole number that the dialog's reading of the baud text keeps as it stands. The
-// text is kept as given, so the title shows it as the dialog shows it typed.
-bool ApplyBaud(const std::string& value, PortChoices& choices) {
-    const char* const end = value.data() + value.size();
-    uint32_t rate = 0;
-    const auto [stop, error] = std::from_chars(value.data(), end, rate);
-    if (error != std::errc{} || stop != end || rate == 0 ||
-        rate > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
-        return false;
-    }
-    choices.baud = value;
-    return true;
-}
-
-bool ApplyDataBits(const std::string& value, PortChoices& choices) {
-    return IndexOf(value, {"7", "8"}, choices.dataBits);
-}
-
-bool ApplyParity(const std::string& value, PortChoices& choices) {
-    return IndexOf(value, {"none", "odd", "even"}, choices.parity);
-}
-
-bool ApplyStopBits(const std::string& value, PortChoices& choices) {
-    return IndexOf(value, {"1", "2"}, choices.stopBits);
-}
-
-bool ApplyFlow(const std::string& value, PortChoices& choices) {
-    return IndexOf(value, {"none", "rtscts", "xonxoff"}, choices.flowControl);
-}
-
-bool ApplyLog(const std::string& value, PortChoices& choices) {
-    choices.logPath = value;
-    return true;
-}
-
-bool ApplyLogFormat(const std::string& value, PortChoices& choices) {
-    const std::optional<LogFormat> format = ParseLogFormat(value);
-    if (format) {
-        choices.logFormat = *format;
-    }
-    return format.has_value();
-}
-
 constexpr const char* kPort = "--port";
 
-constexpr Option kOptions[] = {
-    {kPort, "a port name", ApplyPort},
-    {"--baud", "a whole number from 1 to 2147483647", ApplyBaud},
-    {"--data-bits", "7 or 8", ApplyDataBits},
-    {"--parity", "none, odd or even", ApplyParity},
-    {"--stop-bits", "1 or 2", ApplyStopBits},
-    {"--flow", "none, rtscts or xonxoff", ApplyFlow},
-    {"--log", "a file name", ApplyLog},
-    {"--log-format", "raw, iso, elapsed or delta", ApplyLogFormat},
-};
+constexpr Option kPortOption = {kPort, "a port name", ApplyPort};
 
 constexpr Switch kSwitches[] = {
     {"--reconnect", &DrelCommandLine::reconnect},
@@ -104,8 +35,8 @@ constexpr Switch kSwitches[] = {
 
 // "--port, --baud, ... and --list-ports".
 std::string OptionNames() {
-    std::vector<const char*> all;
-    for (const Option& option : kOptions) {
+    std::vector<const char*> all{kPortOption.name};
+    for (const Option& option : PortOptions()) {
         all.push_back(option.name);
     }
     for (const Switch& flag : kSwitches) {
@@ -129,12 +60,7 @@ const Switch* FindSwitch(const std::string& name) {
 }
 
 const Option* FindOption(const std::string& name) {
-    for (const Option& option : kOptions) {
-        if (name == option.name) {
-            return &option;
-        }
-    }
-    return nullptr;
+    return name == kPortOption.name ? &kPortOption : FindPortOption(name);
 }
 
 bool IsOptionWord(const std::string& word) {

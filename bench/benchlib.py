@@ -22,7 +22,7 @@ PATIENCE_S = 20.0
 
 
 BENCH_TARGETS = ["drel-bench-run", "drel-bench-minihost", "drel-bench-pty", "drel-bench-fnvsum",
-                 "drel-devsim", "drel-mkimage"]
+                 "drel-devsim", "drel-mkimage", "drel-load"]
 
 
 def build():
@@ -190,14 +190,20 @@ def file_hash(path):
 
 
 def load_images(ws, host, images, device_options=(), drel_options=(), timeout_s=300):
-    """Loads the two `images` into a new device, by drel's "Auto Down load" (`host` "drel") or
-    by the minimal C host (`host` "minimal host"), and returns each load as (payload bytes,
-    seconds, [turnaround microseconds]) as the device timed it. Raises when a load failed."""
-    device = Device(ws, "LOAD" if host == "drel" else None, *device_options)
+    """Loads the two `images` into a new device, by drel's "Auto Down load" (`host` "drel"),
+    by drel-load (`host` "drel-load", with the same line options) or by the minimal C host
+    (`host` "minimal host"), and returns each load as (payload bytes, seconds, [turnaround
+    microseconds]) as the device timed it. Raises when a load failed."""
+    device = Device(ws, None if host == "minimal host" else "LOAD", *device_options)
     if host == "drel":
         drel = Drel(ws, ["LOAD"], *drel_options, "--auto-download", *map(str, images))
         results = device.results(2, timeout_s)
         drel.stop()
+    elif host == "drel-load":
+        subprocess.run([BIN / "drel-load", "--quiet", *drel_options, "LOAD", *map(str, images)],
+                       env=ws.env, check=True, stdin=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=timeout_s)
+        results = device.results(2, timeout_s=PATIENCE_S)
     else:
         minihost(device.path, *images)
         results = device.results(2, timeout_s=PATIENCE_S)

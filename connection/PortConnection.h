@@ -29,6 +29,7 @@
 #include "connection/UserWriter.h"
 #include "download/CaptureImageName.h"
 #include "download/DownloadNameSource.h"
+#include "download/DownloadObserver.h"
 #include "platform/Event.h"
 #include "platform/Overlapped.h"
 #include "platform/ReplaceablePort.h"
@@ -94,6 +95,9 @@ struct PortConnection {
     std::mutex logLock;  // held only while `log` is copied or replaced, never while it writes
     std::shared_ptr<SessionLog> log;  // under logLock; the session log, if one runs
     ReceivedHistory received;         // the last bytes received, for the hex view
+    // Told of each load and of the device going away; set before the port is opened. None in
+    // the windows, which show the same in the terminal and in message boxes.
+    std::atomic<DownloadObserver*> downloadObserver{nullptr};
 };
 
 }  // namespace drel

@@ -33,13 +33,17 @@ constexpr int kTrickle = 1024;
 constexpr uint32_t kGatherMs = 16;
 
 // Once the device has gone away: waits for its return when the user wants that, or else tells
-// the user (once) and ends the loop. True when the loop goes on with the device returned.
+// the user (once) and the observer, unless the close itself made the wait fail, and ends the
+// loop. True when the loop goes on with the device returned.
 bool GoOnAfterDeviceLoss(PortConnection& c) {
     if (ReconnectWanted(c)) {
         return AwaitDeviceReturn(c);
     }
     if (!c.readErrorReported.exchange(true)) {
         c.ui.MessageBox(c.portName + " port read error occured");
+    }
+    if (DownloadObserver* observer = c.downloadObserver.load(); observer && c.connected != 0) {
+        observer->DeviceLost();
     }
     return false;
 }

@@ -1,5 +1,7 @@
 #include "DownloadWorker.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -22,18 +24,54 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// What has gone to the device so far, for the connection's observer.
+struct Tally {
+    uint64_t bytes = 0;
+    uint32_t records = 0;
+};
+
+// Shows a progress mark in the terminal. An observer shows progress its own way, and the
+// terminal then keeps to what the device sent.
 void Show(PortConnection& c, const char* mark) {
+    if (c.downloadObserver.load() != nullptr) {
+        return;
+    }
     DisplayBytes(c, reinterpret_cast<const uint8_t*>(mark),
                  static_cast<int>(std::char_traits<char>::length(mark)));
 }
 
+void ReportSent(PortConnection& c, const Tally& tally) {
+    if (DownloadObserver* observer = c.downloadObserver.load()) {
+        observer->Sent(tally.bytes, tally.records);
+    }
+}
+
+void ReportEnd(PortConnection& c, DownloadResult result) {
+    if (DownloadObserver* observer = c.downloadObserver.load()) {
+        observer->Ended(result);
+    }
+}
+
+// The size of the open `file`, 0 when the system does not say.
+uint64_t FileSize(std::FILE* file) {
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+}
+
+void ReportStart(PortConnection& c, const std::string& imageName, std::FILE* file) {
+    if (DownloadObserver* observer = c.downloadObserver.load()) {
+        observer->Started(imageName, file != nullptr ? FileSize(file) : 0);
+    }
+}
+
 // Ends the transfer; a message, when given, is shown first and `downloading` cleared only once
 // the user has dismissed it, so request bytes that arrive meanwhile are not taken for text.
-int End(PortConnection& c, int exitCode, const std::string& phrase = {}) {
+int End(PortConnection& c, int exitCode, DownloadResult result, const std::string& phrase = {}) {
     if (!phrase.empty()) {
         c.ui.MessageBox(c.portName + phrase);
     }
     c.downloading = 0;
+    ReportEnd(c, result);
     return exitCode;
 }
 
@@ -59,19 +97,21 @@ bool AwaitRequest(PortConnection& c, platform::Event& request, uint32_t timeoutM
     return !timedOut && c.downloading != 0;
 }
 
-int SendRecords(PortConnection& c, BinImageReader& image) {
+int SendRecords(PortConnection& c, BinImageReader& image, Tally& tally) {
     int progress = 1;
     for (;;) {
         bool timedOut = false;
         if (!AwaitRequest(c, *c.recordRequest, c.downloadOptions.recordTimeoutMs, timedOut)) {
-            return timedOut ? End(c, 0, " Request record 60 seconds time out") : End(c, 0);
+            return timedOut ? End(c, 0, DownloadResult::NoRecordRequest,
+                                  " Request record 60 seconds time out")
+                            : End(c, 0, DownloadResult::Stopped);
         }
         ImageRecord record;
         switch (image.ReadRecord(record)) {
             case BinImageReader::Status::Incomplete:
-                return End(c, 1, " image file is incomplete");
+                return End(c, 1, DownloadResult::Incomplete, " image file is incomplete");
             case BinImageReader::Status::NoMemory:
-                return End(c, 0, " can't allocation memory");
+                return End(c, 0, DownloadResult::NoMemory, " can't allocation memory");
             case BinImageReader::Status::Ok:
                 break;
         }
@@ -79,15 +119,21 @@ int SendRecords(PortConnection& c, BinImageReader& image) {
             // Nothing is awaited after the end record, and a device answers it at once with its
             // prompt: the receive loop must already be watching for that prompt.
             c.downloading = 0;
-            Send(c, record.header, kRecordHeaderSize);
+            const bool sent = Send(c, record.header, kRecordHeaderSize);
+            tally.bytes += sent ? kRecordHeaderSize : 0;
+            ReportSent(c, tally);
+            ReportEnd(c, sent ? DownloadResult::Loaded : DownloadResult::Stopped);
             return 1;
         }
         if (!Send(c, record.header, kRecordHeaderSize)) {
-            return End(c, 0);
+            return End(c, 0, DownloadResult::Stopped);
         }
         if (!SendInPieces(c, record.data.get(), record.length)) {
-            return End(c, 0);
+            return End(c, 0, DownloadResult::Stopped);
         }
+        tally.bytes += kRecordHeaderSize + uint64_t{record.length};
+        ++tally.records;
+        ReportSent(c, tally);
         progress = (progress + 1) % kMarksPerLine;
         Show(c, progress == 0 ? "*\r\n" : "*");
     }
@@ -98,26 +144,30 @@ int SendRecords(PortConnection& c, BinImageReader& image) {
 int DownloadWorker(PortConnection& c, const std::string& imageName) {
     c.downloading = 1;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(imageName.c_str(), "rb"));
+    ReportStart(c, imageName, file.get());
     if (!file) {
-        return End(c, 0, " can not open image file " + imageName);
+        return End(c, 0, DownloadResult::CannotOpen, " can not open image file " + imageName);
     }
     BinImageReader image(file.get(), c.downloadOptions.allocateRecord);
     uint8_t head[kImageHeaderSize];
     if (!image.ReadExact(head, kSignatureSize)) {
-        return End(c, 1, " image file is incomplete");
+        return End(c, 1, DownloadResult::Incomplete, " image file is incomplete");
     }
-    Send(c, head, kSignatureSize);  // "S" shows even when this write fails
+    Tally tally;
+    tally.bytes += Send(c, head, kSignatureSize) ? kSignatureSize : 0;  // "S" shows even so
     Show(c, "S");
     bool timedOut = false;
     if (!AwaitRequest(c, *c.headerRequest, c.downloadOptions.headerTimeoutMs, timedOut)) {
-        return timedOut ? End(c, 0, " Request header time out") : End(c, 0);
+        return timedOut ? End(c, 0, DownloadResult::NoHeaderRequest, " Request header time out")
+                        : End(c, 0, DownloadResult::Stopped);
     }
     if (!image.ReadExact(head, kImageHeaderSize)) {
-        return End(c, 1, " image file is incomplete");
+        return End(c, 1, DownloadResult::Incomplete, " image file is incomplete");
     }
-    Send(c, head, kImageHeaderSize);
+    tally.bytes += Send(c, head, kImageHeaderSize) ? kImageHeaderSize : 0;
+    ReportSent(c, tally);
     Show(c, "H");
-    return SendRecords(c, image);
+    return SendRecords(c, image, tally);
 }
 
 void StartDownloadWorker(PortConnection& c) {

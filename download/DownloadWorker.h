@@ -11,7 +11,9 @@ namespace drel {
 // "*" each, a line break after the 39th and every 40th from then on), in write pieces of at most
 // 4096 bytes, until the end record. Each record is read whole before any of it is sent. Ends
 // with a message box for a file that cannot be opened, an incomplete image, a request that does
-// not come in time, or no memory for a record. `downloading` is 1 while it runs. Returns 1 when
+// not come in time, or no memory for a record. The connection's observer, when it has one, is
+// told of the start, of each record sent and of the end, and the marks are then left out of
+// the terminal. `downloading` is 1 while it runs. Returns 1 when
 // the image has ended (its end record sent, or the file found incomplete), 0 for every other
 // ending. Its own thread only.
 int DownloadWorker(PortConnection& c, const std::string& imageName);
