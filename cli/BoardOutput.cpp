@@ -1,13 +1,15 @@
 #include "cli/BoardOutput.h"
 
+#include <string_view>
+
 namespace drel::cli {
 
-void BoardOutput::ShowText(std::string_view text) {
-    if (stream_ != nullptr && (std::fwrite(text.data(), 1, text.size(), stream_) != text.size() ||
-                               std::fflush(stream_) != 0)) {
+void BoardOutput::Received(const uint8_t* bytes, size_t count) {
+    if (stream_ != nullptr &&
+        (std::fwrite(bytes, 1, count, stream_) != count || std::fflush(stream_) != 0)) {
         stream_ = nullptr;
     }
-    tracker_.Received(text);
+    tracker_.Received(std::string_view(reinterpret_cast<const char*>(bytes), count));
 }
 
 }  // namespace drel::cli

@@ -15,7 +15,6 @@
 #include "cli/LoadReport.h"
 #include "cli/LoadTracker.h"
 #include "cli/ProgressText.h"
-#include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
 #include "connection/ConnectionLog.h"
 #include "connection/PortConnection.h"
@@ -136,8 +135,7 @@ ExitStatus Session::Run() {
     if (!ending.why.empty()) {
         console_.Line(ending.why);
     }
-    CloseConnection(connection_);
-    ReleaseOutputView(connection_, &output_);
+    CloseConnection(connection_);  // the loop that hands output_ the board's bytes has ended
     ReportNews();
     return Finish(ending);
 }
@@ -151,7 +149,7 @@ std::optional<Ending> Session::Open() {
         static_cast<uint32_t>(options_.recordTimeout.count());
     connection_.downloadObserver = &tracker_;
     connection_.downloadNames = options_.serve ? nullptr : &names_;
-    SetOutputView(connection_, &output_);
+    connection_.receiveTap = &output_;
     if (!options_.port.logPath.empty()) {
         const std::string error =
             StartLog(connection_, options_.port.logPath, options_.port.logFormat);

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "connection/LineSettings.h"
+#include "connection/ReceiveTap.h"
 #include "connection/ReceivedHistory.h"
 #include "connection/ReconnectChoice.h"
 #include "connection/SessionLog.h"
@@ -98,6 +99,8 @@ struct PortConnection {
     // Told of each load and of the device going away; set before the port is opened. None in
     // the windows, which show the same in the terminal and in message boxes.
     std::atomic<DownloadObserver*> downloadObserver{nullptr};
+    // Handed every read as read; set before the port is opened, none in the windows.
+    std::atomic<ReceiveTap*> receiveTap{nullptr};
 };
 
 }  // namespace drel

@@ -82,6 +82,9 @@ bool DrainInput(PortConnection& c, StreamWatchers& watchers, bool& lastReadFaile
         drained.bytes += count;
         LogReceived(c, buffer, count);
         c.received.Append(buffer, static_cast<size_t>(std::max(count, 0)));
+        if (ReceiveTap* tap = c.receiveTap.load(); tap != nullptr && count > 0) {
+            tap->Received(buffer, static_cast<size_t>(count));
+        }
         HandRuns(c, watchers, buffer, count, drained);
         if (count < kReadSize) {
             // The read took all the port held: asking again would find the queue empty, and

@@ -14,6 +14,7 @@
 
 #include "cli/LoadProcess.h"
 #include "devsim/DevsimProcess.h"
+#include "support/PseudoTerminal.h"
 
 namespace {
 
@@ -217,6 +218,26 @@ TEST_F(DrelLoadTest, BoardGoneMidLoadEndsWithItsStatus) {
 
     EXPECT_EQ(result.status, 6) << result.err;
     EXPECT_NE(result.err.find("BOARD port read error occured"), std::string::npos) << result.err;
+}
+
+// What the board prints reaches stdout byte for byte, NUL and 0xFF included, even though the
+// terminal would leave out the NULs.
+TEST_F(DrelLoadTest, TheBoardsBytesReachStdoutExactly) {
+    const std::string image = MakeImage("any.bin", 1, 16);
+    drel::test::PseudoTerminal board;
+    ASSERT_TRUE(board.IsOpen());
+    const auto deadline = Clock::now() + kPatience;
+    DrelLoad load({"--wait", "0.5", board.SlavePath(), image}, configHome_);
+    // The load command shows that drel-load has the port open; the board then prints and never
+    // begins the load.
+    const std::vector<uint8_t> typed = board.Read(2);
+    EXPECT_EQ(std::string(typed.begin(), typed.end()), "l ");
+    const std::string printed("\0A\xff\0\r\n", 6);
+    ASSERT_TRUE(board.Write(printed));
+    const DrelLoad::Result result = load.Finish(deadline);
+
+    EXPECT_EQ(result.status, 3) << result.err;
+    EXPECT_EQ(result.out, printed);
 }
 
 }  // namespace
