@@ -48,6 +48,10 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
     }
     if (state_ == State::WaitingForReceiver) {
         End(TransferResult::ReceiverNeverStarted);
+    } else if (InBatchEnd()) {
+        // The ACK of EOT said the file arrived; a receiver may end without answering the rest
+        // (lrzsz's rb at times exits before its last ACK reaches the line).
+        End(TransferResult::Completed);
     } else {
         Retry(now, out);
     }
@@ -174,7 +178,11 @@ void TransferSender::Wait(State state, TimePoint now) {
 
 void TransferSender::Retry(TimePoint now, std::vector<uint8_t>& out) {
     if (retries_ == kMaxRetries) {
-        Abort(TransferResult::ReceiverStoppedAnswering, out);
+        if (InBatchEnd()) {
+            End(TransferResult::Completed);
+        } else {
+            Abort(TransferResult::ReceiverStoppedAnswering, out);
+        }
         return;
     }
     ++retries_;
@@ -184,6 +192,10 @@ void TransferSender::Retry(TimePoint now, std::vector<uint8_t>& out) {
     if (state_ != State::WaitingForData && state_ != State::WaitingForBatchEnd) {
         out.insert(out.end(), sent_.begin(), sent_.end());
     }
+}
+
+bool TransferSender::InBatchEnd() const {
+    return state_ == State::WaitingForBatchEnd || state_ == State::SentBatchEnd;
 }
 
 void TransferSender::End(TransferResult result) {

@@ -12,8 +12,9 @@
 // and YMODEM send 1024-byte blocks while more than 128 bytes are left and a 128-byte block for
 // a shorter tail (128-byte blocks throughout when the receiver asked for checksums). YMODEM first
 // sends block 0 with the file's name, size and time, waits for the receiver's next 'C' before the
-// data and after EOT, and ends the batch with an empty block 0. Receivers cut YMODEM's padding
-// at the size from block 0.
+// data and after EOT, and ends the batch with an empty block 0; as the file is through once
+// EOT is acknowledged, a receiver that leaves the batch's end unanswered does not fail it.
+// Receivers cut YMODEM's padding at the size from block 0.
 //
 // Not thread-safe: one thread drives a sender.
 
@@ -33,7 +34,7 @@ enum class TransferProtocol { Xmodem, Xmodem1k, Ymodem };
 
 enum class TransferResult {
     Running,
-    Completed,                 // the receiver acknowledged the whole file (and batch end)
+    Completed,                 // the receiver acknowledged the whole file
     ReceiverNeverStarted,      // no NAK or 'C' within kStartTimeout of Start
     ReceiverStoppedAnswering,  // one step unanswered or refused kMaxRetries more times
     ReceiverCancelled,         // the receiver sent CAN CAN
@@ -119,6 +120,8 @@ class TransferSender {
     void Send(State state, std::vector<uint8_t> bytes, TimePoint now, std::vector<uint8_t>& out);
     void Wait(State state, TimePoint now);
     void Retry(TimePoint now, std::vector<uint8_t>& out);
+    // After YMODEM's EOT was acknowledged: the file is through, only the batch's end is left.
+    bool InBatchEnd() const;
     void End(TransferResult result);
     void Abort(TransferResult result, std::vector<uint8_t>& out);
 
