@@ -48,9 +48,8 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
     }
     if (state_ == State::WaitingForReceiver) {
         End(TransferResult::ReceiverNeverStarted);
-    } else if (InBatchEnd()) {
-        // The ACK of EOT said the file arrived; a receiver may end without answering the rest
-        // (lrzsz's rb at times exits before its last ACK reaches the line).
+    } else if (state_ == State::WaitingForBatchEnd) {
+        // The ACK of EOT said the file arrived; a receiver may end without asking for the rest.
         End(TransferResult::Completed);
     } else {
         Retry(now, out);
@@ -79,7 +78,9 @@ bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>&
             if (byte == kAck) {
                 return OnAck(now, out);
             }
-            if (byte == kNak) {
+            // A receiver waiting for a block 0 asks again with 'C' (lrzsz's rb drops what came
+            // before its request): the block goes out again.
+            if (byte == kNak || (byte == kCrcRequest && IsBlockZero())) {
                 Retry(now, out);
                 return true;
             }
@@ -192,6 +193,10 @@ void TransferSender::Retry(TimePoint now, std::vector<uint8_t>& out) {
     if (state_ != State::WaitingForData && state_ != State::WaitingForBatchEnd) {
         out.insert(out.end(), sent_.begin(), sent_.end());
     }
+}
+
+bool TransferSender::IsBlockZero() const {
+    return state_ == State::SentHeader || state_ == State::SentBatchEnd;
 }
 
 bool TransferSender::InBatchEnd() const {

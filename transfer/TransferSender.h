@@ -13,7 +13,8 @@
 // a shorter tail (128-byte blocks throughout when the receiver asked for checksums). YMODEM first
 // sends block 0 with the file's name, size and time, waits for the receiver's next 'C' before the
 // data and after EOT, and ends the batch with an empty block 0; as the file is through once
-// EOT is acknowledged, a receiver that leaves the batch's end unanswered does not fail it.
+// EOT is acknowledged, a receiver that leaves the batch's end unasked for or, after every retry,
+// unanswered does not fail it.
 // Receivers cut YMODEM's padding at the size from block 0.
 //
 // Not thread-safe: one thread drives a sender.
@@ -120,6 +121,8 @@ class TransferSender {
     void Send(State state, std::vector<uint8_t> bytes, TimePoint now, std::vector<uint8_t>& out);
     void Wait(State state, TimePoint now);
     void Retry(TimePoint now, std::vector<uint8_t>& out);
+    // Whether the packet out is YMODEM's block 0: the header or the batch's end.
+    bool IsBlockZero() const;
     // After YMODEM's EOT was acknowledged: the file is through, only the batch's end is left.
     bool InBatchEnd() const;
     void End(TransferResult result);

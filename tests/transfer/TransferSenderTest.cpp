@@ -165,27 +165,48 @@ TEST_F(SenderTest, EachStepIsRetriedTenTimesThenAbandoned) {
 }
 
 TEST_F(SenderTest, ASilentReceiverAfterTheFileDoesNotFailIt) {
-    // EOT's ACK said the file is through: the batch's end may go unanswered.
+    // EOT's ACK said the file is through: the batch's end may go unasked for, or unanswered
+    // after every retry.
     const std::string eotAcked = "C" + kAckS + "C" + kAckS + kAckS;
-    for (const std::string& reach : {eotAcked, eotAcked + "C"}) {
-        Make(TransferProtocol::Ymodem, 10);
-        for (const char answer : reach) {
-            Feed(std::string(1, answer));
-        }
-        EXPECT_TRUE(TimeOut().empty());
-        EXPECT_EQ(sender_->Result(), TransferResult::Completed);
-    }
-    // Refused, the batch's end goes out again, as often as any packet.
     Make(TransferProtocol::Ymodem, 10);
     for (const char answer : eotAcked) {
         Feed(std::string(1, answer));
     }
-    const auto batchEnd = Feed("C");
-    for (int retry = 0; retry < Sender::kMaxRetries; ++retry) {
-        EXPECT_EQ(Feed(kNakS), batchEnd);
-    }
-    EXPECT_TRUE(Feed(kNakS).empty());
+    EXPECT_TRUE(TimeOut().empty());
     EXPECT_EQ(sender_->Result(), TransferResult::Completed);
+
+    for (const bool byNak : {true, false}) {
+        Make(TransferProtocol::Ymodem, 10);
+        for (const char answer : eotAcked) {
+            Feed(std::string(1, answer));
+        }
+        const auto batchEnd = Feed("C");
+        for (int retry = 0; retry < Sender::kMaxRetries; ++retry) {
+            EXPECT_EQ(byNak ? Feed(kNakS) : TimeOut(), batchEnd);
+        }
+        EXPECT_TRUE((byNak ? Feed(kNakS) : TimeOut()).empty());
+        EXPECT_EQ(sender_->Result(), TransferResult::Completed);
+    }
+}
+
+TEST_F(SenderTest, ARepeatedRequestSendsBlockZeroAgainButNoDataBlock) {
+    struct Case {
+        std::string reach;
+        bool again;
+    };
+    const Case cases[] = {
+        {"", true},                                 // the header
+        {"C" + kAckS, false},                       // block 1
+        {"C" + kAckS + "C" + kAckS + kAckS, true},  // the batch's end
+    };
+    for (const Case& c : cases) {
+        Make(TransferProtocol::Ymodem, 10);
+        std::vector<uint8_t> last;
+        for (const char answer : c.reach + "C") {
+            last = Feed(std::string(1, answer));
+        }
+        EXPECT_EQ(Feed("C"), c.again ? last : std::vector<uint8_t>{}) << c.reach.size();
+    }
 }
 
 TEST_F(SenderTest, ATimeOutWaitsItsFullTime) {
