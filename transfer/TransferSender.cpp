@@ -46,10 +46,18 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
     if (state_ == State::Ended || now < deadline_) {
         return out;
     }
-    if (state_ == State::WaitingForReceiver) {
+    if (requested_) {
+        requested_ = false;
+        if (state_ == State::WaitingForData) {
+            SendNextData(now, out);
+        } else {
+            SendBatchEnd(now, out);
+        }
+    } else if (state_ == State::WaitingForReceiver) {
         End(TransferResult::ReceiverNeverStarted);
-    } else if (state_ == State::WaitingForBatchEnd) {
-        // The ACK of EOT said the file arrived; a receiver may end without asking for the rest.
+    } else if (InBatchEnd()) {
+        // The ACK of EOT said the file arrived; a receiver may end without asking for the rest,
+        // or without its last ACK reaching the line (lrzsz's rb empties its output as it ends).
         End(TransferResult::Completed);
     } else {
         Retry(now, out);
@@ -108,12 +116,12 @@ bool TransferSender::OnStartRequest(uint8_t byte, TimePoint now, std::vector<uin
                 SendNextData(now, out);
             }
             return true;
-        case State::WaitingForData:
-            SendNextData(now, out);
-            return true;
         default:
-            SendBatchEnd(now, out);
-            return true;
+            if (!requested_) {
+                requested_ = true;
+                deadline_ = now + kRequestSettle;
+            }
+            return false;
     }
 }
 
@@ -174,6 +182,7 @@ void TransferSender::Send(State state, std::vector<uint8_t> bytes, TimePoint now
 void TransferSender::Wait(State state, TimePoint now) {
     state_ = state;
     retries_ = 0;
+    requested_ = false;
     deadline_ = now + kAnswerTimeout;
 }
 

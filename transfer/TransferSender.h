@@ -12,10 +12,10 @@
 // and YMODEM send 1024-byte blocks while more than 128 bytes are left and a 128-byte block for
 // a shorter tail (128-byte blocks throughout when the receiver asked for checksums). YMODEM first
 // sends block 0 with the file's name, size and time, waits for the receiver's next 'C' before the
-// data and after EOT, and ends the batch with an empty block 0; as the file is through once
-// EOT is acknowledged, a receiver that leaves the batch's end unasked for or, after every retry,
-// unanswered does not fail it.
-// Receivers cut YMODEM's padding at the size from block 0.
+// data and after EOT (and answers it kRequestSettle later), and ends the batch with an empty block
+// 0; as the file is through once EOT is acknowledged, a receiver that leaves the batch's end
+// unasked for or unanswered does not fail it. Receivers cut YMODEM's padding at
+// the size from block 0.
 //
 // Not thread-safe: one thread drives a sender.
 
@@ -75,6 +75,9 @@ class TransferSender {
     static constexpr std::chrono::seconds kStartTimeout{60};
     static constexpr std::chrono::seconds kAnswerTimeout{10};
     static constexpr int kMaxRetries = 10;
+    // How long YMODEM's answer to a 'C' after block 0 or EOT waits: lrzsz's rb empties its input
+    // just after sending that 'C', and drops a packet that comes at once on a fast line.
+    static constexpr std::chrono::milliseconds kRequestSettle{50};
     // CANs sent to stop the receiver; receivers stop on two or three in a row.
     static constexpr size_t kCancelLength = 5;
 
@@ -91,8 +94,8 @@ class TransferSender {
     // sent before the receiver could see what this call returns.
     std::vector<uint8_t> Receive(std::span<const uint8_t> bytes, TimePoint now);
 
-    // Acts on a time-out once `now` reaches NextDeadline(): sends again, or ends the transfer.
-    // Returns what to send.
+    // Acts once `now` reaches NextDeadline(): sends the answer held back, sends again after a
+    // time-out, or ends the transfer. Returns what to send.
     std::vector<uint8_t> Tick(TimePoint now);
 
     // The user's cancel: ends the transfer and returns the CANs that stop the receiver (nothing
@@ -144,6 +147,7 @@ class TransferSender {
     uint64_t acknowledged_ = 0;
     uint64_t inFlight_ = 0;  // file bytes in the data block out
     bool lastWasCan_ = false;
+    bool requested_ = false;  // the receiver's 'C' came; the answer goes out at deadline_
 };
 
 }  // namespace drel::transfer

@@ -5,8 +5,8 @@
 // the sender's deadline and ticks. Checked:
 // - every call sends nothing, one well-formed packet under the check the receiver asked for,
 //   EOT, or the CANs that end a transfer;
-// - a packet is the one before sent again, or the next in order, and a new one only answers an
-//   ACK, NAK or 'C' handed in by that call;
+// - a packet is the one before sent again, or the next in order, and a new one only follows an
+//   ACK, NAK or 'C' handed in since the one before;
 // - data packets carry the file's bytes in order, padded with 0x1A, and block 0 the header;
 // - nothing goes out more than 1 + kMaxRetries times in a row, nothing after the end;
 // - progress only grows, and Completed means the whole file was acknowledged;
@@ -35,6 +35,9 @@ class Checker {
     void Check(const Sender& sender, const std::vector<uint8_t>& sent,
                std::span<const uint8_t> answers) {
         Require(!ended_ || sent.empty(), "nothing is sent after the end");
+        asked_ = asked_ || std::any_of(answers.begin(), answers.end(), [](uint8_t b) {
+                     return b == kAck || b == kNak || b == kCrcRequest;
+                 });
         ended_ = sender.Done();
         const auto progress = sender.Progress();
         Require(progress.acknowledged >= acknowledged_ && progress.acknowledged <= file_.size(),
@@ -55,10 +58,8 @@ class Checker {
             Require(++repeats_ <= Sender::kMaxRetries, "a step is sent at most 11 times");
             return;
         }
-        const bool asked = std::any_of(answers.begin(), answers.end(), [](uint8_t b) {
-            return b == kAck || b == kNak || b == kCrcRequest;
-        });
-        Require(asked, "a new packet answers the receiver");
+        Require(asked_, "a new packet answers the receiver");
+        asked_ = false;
         CheckNext(sender, sent);
         previous_ = sent;
         repeats_ = 0;
@@ -105,6 +106,7 @@ class Checker {
     const std::vector<uint8_t>& file_;
     std::vector<uint8_t> previous_;
     int repeats_ = 0;
+    bool asked_ = false;  // an ACK, NAK or 'C' came since the last new packet
     bool ended_ = false;
     bool headerSent_ = false;
     bool eotSent_ = false;

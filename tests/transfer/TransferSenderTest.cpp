@@ -32,9 +32,15 @@ class SenderTest : public ::testing::Test {
         sender_->Start(now_);
     }
 
+    // Hands in the receiver's bytes; an answer the sender holds back a moment (YMODEM's to a
+    // 'C') is let out.
     std::vector<uint8_t> Feed(std::string_view bytes) {
-        return sender_->Receive(
+        auto sent = sender_->Receive(
             std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), now_);
+        if (sent.empty() && sender_->NextDeadline() <= now_ + Sender::kRequestSettle) {
+            sent = TimeOut();
+        }
+        return sent;
     }
 
     // Moves the clock to the sender's next deadline and ticks it.
@@ -165,28 +171,27 @@ TEST_F(SenderTest, EachStepIsRetriedTenTimesThenAbandoned) {
 }
 
 TEST_F(SenderTest, ASilentReceiverAfterTheFileDoesNotFailIt) {
-    // EOT's ACK said the file is through: the batch's end may go unasked for, or unanswered
-    // after every retry.
+    // EOT's ACK said the file is through: the batch's end may go unasked for or unanswered.
     const std::string eotAcked = "C" + kAckS + "C" + kAckS + kAckS;
+    for (const std::string& reach : {eotAcked, eotAcked + "C"}) {
+        Make(TransferProtocol::Ymodem, 10);
+        for (const char answer : reach) {
+            Feed(std::string(1, answer));
+        }
+        EXPECT_TRUE(TimeOut().empty());
+        EXPECT_EQ(sender_->Result(), TransferResult::Completed);
+    }
+    // Refused, it goes out again as often as any packet.
     Make(TransferProtocol::Ymodem, 10);
     for (const char answer : eotAcked) {
         Feed(std::string(1, answer));
     }
-    EXPECT_TRUE(TimeOut().empty());
-    EXPECT_EQ(sender_->Result(), TransferResult::Completed);
-
-    for (const bool byNak : {true, false}) {
-        Make(TransferProtocol::Ymodem, 10);
-        for (const char answer : eotAcked) {
-            Feed(std::string(1, answer));
-        }
-        const auto batchEnd = Feed("C");
-        for (int retry = 0; retry < Sender::kMaxRetries; ++retry) {
-            EXPECT_EQ(byNak ? Feed(kNakS) : TimeOut(), batchEnd);
-        }
-        EXPECT_TRUE((byNak ? Feed(kNakS) : TimeOut()).empty());
-        EXPECT_EQ(sender_->Result(), TransferResult::Completed);
+    const auto batchEnd = Feed("C");
+    for (int retry = 0; retry < Sender::kMaxRetries; ++retry) {
+        EXPECT_EQ(Feed(kNakS), batchEnd);
     }
+    EXPECT_TRUE(Feed(kNakS).empty());
+    EXPECT_EQ(sender_->Result(), TransferResult::Completed);
 }
 
 TEST_F(SenderTest, ARepeatedRequestSendsBlockZeroAgainButNoDataBlock) {
