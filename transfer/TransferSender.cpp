@@ -48,11 +48,7 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
     }
     if (requested_) {
         requested_ = false;
-        if (state_ == State::WaitingForData) {
-            SendNextData(now, out);
-        } else {
-            SendBatchEnd(now, out);
-        }
+        AnswerRequest(now, out);
     } else if (state_ == State::WaitingForReceiver) {
         End(TransferResult::ReceiverNeverStarted);
     } else if (InBatchEnd()) {
@@ -78,7 +74,8 @@ bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>&
         case State::WaitingForReceiver:
         case State::WaitingForData:
         case State::WaitingForBatchEnd:
-            return OnStartRequest(byte, now, out);
+            OnStartRequest(byte, now);
+            return false;
         case State::SentHeader:
         case State::SentData:
         case State::SentEot:
@@ -99,29 +96,28 @@ bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>&
     return false;
 }
 
-bool TransferSender::OnStartRequest(uint8_t byte, TimePoint now, std::vector<uint8_t>& out) {
-    if (byte != kNak && byte != kCrcRequest) {
-        return false;
+void TransferSender::OnStartRequest(uint8_t byte, TimePoint now) {
+    if ((byte != kNak && byte != kCrcRequest) || requested_) {
+        return;
     }
-    switch (state_) {
-        case State::WaitingForReceiver:
-            check_ = byte == kCrcRequest ? CheckKind::Crc16 : CheckKind::Checksum;
-            // 1K blocks only under a CRC: an 8-bit sum is too weak for them.
-            blockSize_ = protocol_ != TransferProtocol::Xmodem && check_ == CheckKind::Crc16
-                             ? kLongBlock
-                             : kShortBlock;
-            if (protocol_ == TransferProtocol::Ymodem) {
-                SendHeader(now, out);
-            } else {
-                SendNextData(now, out);
-            }
-            return true;
-        default:
-            if (!requested_) {
-                requested_ = true;
-                deadline_ = now + kRequestSettle;
-            }
-            return false;
+    if (state_ == State::WaitingForReceiver) {
+        check_ = byte == kCrcRequest ? CheckKind::Crc16 : CheckKind::Checksum;
+        // 1K blocks only under a CRC: an 8-bit sum is too weak for them.
+        blockSize_ = protocol_ != TransferProtocol::Xmodem && check_ == CheckKind::Crc16
+                         ? kLongBlock
+                         : kShortBlock;
+    }
+    requested_ = true;
+    deadline_ = now + kRequestSettle;
+}
+
+void TransferSender::AnswerRequest(TimePoint now, std::vector<uint8_t>& out) {
+    if (state_ == State::WaitingForReceiver && protocol_ == TransferProtocol::Ymodem) {
+        SendHeader(now, out);
+    } else if (state_ == State::WaitingForBatchEnd) {
+        SendBatchEnd(now, out);
+    } else {
+        SendNextData(now, out);
     }
 }
 

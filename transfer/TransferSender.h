@@ -4,7 +4,8 @@
 // to the line what each call returns, hands in what the receiver sends, in any pieces, and the
 // time; time-outs pass when the caller calls Tick at or after NextDeadline().
 //
-// The receiver starts the transfer with NAK (8-bit checksums) or 'C' (CRC-16) and answers every
+// The receiver starts the transfer with NAK (8-bit checksums) or 'C' (CRC-16), answered
+// kRequestSettle later as every request for a packet is, and answers every
 // packet with ACK or NAK. A packet goes out again on NAK or when no answer comes within
 // kAnswerTimeout, at most kMaxRetries more times; CAN CAN from the receiver ends the transfer.
 //
@@ -12,7 +13,7 @@
 // and YMODEM send 1024-byte blocks while more than 128 bytes are left and a 128-byte block for
 // a shorter tail (128-byte blocks throughout when the receiver asked for checksums). YMODEM first
 // sends block 0 with the file's name, size and time, waits for the receiver's next 'C' before the
-// data and after EOT (and answers it kRequestSettle later), and ends the batch with an empty block
+// data and after EOT, and ends the batch with an empty block
 // 0; as the file is through once EOT is acknowledged, a receiver that leaves the batch's end
 // unasked for or unanswered does not fail it. Receivers cut YMODEM's padding at
 // the size from block 0.
@@ -75,8 +76,9 @@ class TransferSender {
     static constexpr std::chrono::seconds kStartTimeout{60};
     static constexpr std::chrono::seconds kAnswerTimeout{10};
     static constexpr int kMaxRetries = 10;
-    // How long YMODEM's answer to a 'C' after block 0 or EOT waits: lrzsz's rb empties its input
-    // just after sending that 'C', and drops a packet that comes at once on a fast line.
+    // How long the answer to a NAK or 'C' that asks for a transfer, its data or the batch's end
+    // waits: lrzsz's rb and rx empty their input just after asking, and drop a packet that comes
+    // at once on a fast line.
     static constexpr std::chrono::milliseconds kRequestSettle{50};
     // CANs sent to stop the receiver; receivers stop on two or three in a row.
     static constexpr size_t kCancelLength = 5;
@@ -115,8 +117,10 @@ class TransferSender {
   private:
     // Each acts on one answer byte; true when it gave something to send.
     bool OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>& out);
-    bool OnStartRequest(uint8_t byte, TimePoint now, std::vector<uint8_t>& out);
+    // A request for the transfer, the data or the batch's end: answered at the deadline.
+    void OnStartRequest(uint8_t byte, TimePoint now);
     bool OnAck(TimePoint now, std::vector<uint8_t>& out);
+    void AnswerRequest(TimePoint now, std::vector<uint8_t>& out);
 
     void SendHeader(TimePoint now, std::vector<uint8_t>& out);
     void SendNextData(TimePoint now, std::vector<uint8_t>& out);
