@@ -1,0 +1,213 @@
+// The sender against real receivers: lrzsz's `rb` (YMODEM) and `rx` (XMODEM) on the slave of a
+// pseudo-terminal, the test pumping bytes between the sender and the master. Run only with
+// DREL_LRZSZ_TESTS set: now and then rx's ACK of EOT does not reach the master before rx ends,
+// and the transfer then fails after its retries, which would make the suite fail by chance.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "support/PseudoTerminal.h"
+#include "transfer/TransferSender.h"
+
+namespace {
+
+using namespace drel::transfer;
+using namespace std::chrono_literals;
+using drel::test::PseudoTerminal;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr auto kTransferPatience = 120s;
+constexpr int64_t kMtime = 1700000000;
+
+// A folder of its own for one receiver: it writes the file into in/, its messages to log.
+class ReceiverFolder {
+  public:
+    ReceiverFolder() {
+        std::string pattern = (fs::temp_directory_path() / "drel-xfer-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            root_ = pattern;
+            fs::create_directory(root_ / "in");
+        }
+    }
+    ~ReceiverFolder() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    fs::path In() const { return root_ / "in"; }
+    fs::path Log() const { return root_ / "log"; }
+
+  private:
+    fs::path root_;
+};
+
+// Starts `argv` with the pseudo-terminal's slave as its standard input and output, in `folder`.
+// Returns its process id, or -1.
+pid_t StartReceiver(const std::vector<std::string>& argv, const std::string& slave,
+                    const ReceiverFolder& folder) {
+    std::vector<char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    const std::string in = folder.In().string();
+    const std::string log = folder.Log().string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls: the test process has other threads.
+        const int port = open(slave.c_str(), O_RDWR);
+        const int err = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (port < 0 || err < 0 || chdir(in.c_str()) != 0 || dup2(port, 0) < 0 ||
+            dup2(port, 1) < 0 || dup2(err, 2) < 0) {
+            _exit(127);
+        }
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Pumps bytes between `sender` and the master of `pty` until the sender ends or the patience
+// runs out; returns the sender's result.
+TransferResult Pump(TransferSender& sender, PseudoTerminal& pty) {
+    const auto giveUp = Clock::now() + kTransferPatience;
+    uint8_t buffer[4096];
+    sender.Start(Clock::now());
+    while (!sender.Done() && Clock::now() < giveUp) {
+        const auto wait = std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         sender.NextDeadline() - Clock::now()),
+                                     0ms, 500ms);
+        const auto got = pty.ReadSome(buffer, sizeof buffer, wait);
+        if (!got) {
+            break;
+        }
+        const auto sent = *got ? sender.Receive(std::span(buffer, *got), Clock::now())
+                               : sender.Tick(Clock::now());
+        if (!sent.empty() && !pty.Write(sent.data(), sent.size(), 10000ms)) {
+            break;
+        }
+    }
+    return sender.Result();
+}
+
+// Waits for `pid` to end, draining what it still writes; its exit status, or -1 when it did not
+// end in time (it is killed then).
+int WaitForReceiver(pid_t pid, PseudoTerminal& pty) {
+    const auto giveUp = Clock::now() + 20s;
+    uint8_t buffer[256];
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() > giveUp) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        pty.ReadSome(buffer, sizeof buffer, 50ms);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<uint8_t> RandomFile(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t state = 99;
+    for (auto& byte : bytes) {
+        state = state * 1664525 + 1013904223;
+        byte = static_cast<uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+std::string LogTail(const fs::path& path) {
+    const auto log = ReadFile(path);
+    const size_t keep = std::min<size_t>(log.size(), 400);
+    return std::string(log.end() - static_cast<std::ptrdiff_t>(keep), log.end());
+}
+
+constexpr size_t kSmallSizes[] = {0, 1, 127, 128, 1024, 1025};
+constexpr size_t kMebibyte[] = {1 << 20};
+
+// Sends files of `sizes` to the receiver `argv` (for rx, the file's name is added) and checks
+// what it wrote.
+void SendEach(TransferProtocol protocol, std::vector<std::string> argv,
+              std::span<const size_t> sizes) {
+    if (std::getenv("DREL_LRZSZ_TESTS") == nullptr) {
+        GTEST_SKIP() << "set DREL_LRZSZ_TESTS=1 to run the transfers against lrzsz";
+    }
+    ASSERT_TRUE(fs::exists(argv[0])) << "lrzsz is not installed (scripts/install-deps installs it)";
+    const bool ymodem = protocol == TransferProtocol::Ymodem;
+    if (!ymodem) {
+        argv.push_back("image.bin");
+    }
+    for (const size_t size : sizes) {
+        SCOPED_TRACE(::testing::Message() << size << " bytes");
+        PseudoTerminal pty;
+        ASSERT_TRUE(pty.IsOpen());
+        ReceiverFolder folder;
+        const pid_t pid = StartReceiver(argv, pty.SlavePath(), folder);
+        ASSERT_GT(pid, 0);
+        const auto file = RandomFile(size);
+        SpanSource source(file);
+        TransferSender sender(protocol, {"image.bin", size, kMtime}, source);
+        EXPECT_EQ(Pump(sender, pty), TransferResult::Completed);
+        EXPECT_EQ(WaitForReceiver(pid, pty), 0) << LogTail(folder.Log());
+        const auto got = ReadFile(folder.In() / "image.bin");
+        ASSERT_GE(got.size(), size);
+        EXPECT_TRUE(std::equal(file.begin(), file.end(), got.begin()));
+        // XMODEM has no size: the receiver keeps the padding.
+        EXPECT_TRUE(std::all_of(got.begin() + static_cast<std::ptrdiff_t>(size), got.end(),
+                                [](uint8_t b) { return b == kCpmEof; }));
+        if (ymodem) {
+            EXPECT_EQ(got.size(), size);
+            struct stat info {};
+            ASSERT_EQ(stat((folder.In() / "image.bin").c_str(), &info), 0);
+            EXPECT_EQ(info.st_mtime, kMtime);
+        }
+    }
+}
+
+// rb's last ACK does not reach the line when it ends (it empties its output), so each of its
+// transfers waits out one time-out at the end.
+TEST(LrzszInteropTest, RbGetsYmodemFilesWithSizeAndTime) {
+    SendEach(TransferProtocol::Ymodem, {"/usr/bin/rb", "-b"}, kSmallSizes);
+}
+
+TEST(LrzszInteropTest, RbGetsAMebibyte) {
+    SendEach(TransferProtocol::Ymodem, {"/usr/bin/rb", "-b"}, kMebibyte);
+}
+
+// The MiB goes in 1K blocks below: in 128-byte blocks it takes a test's whole time.
+TEST(LrzszInteropTest, RxGetsXmodemFilesWithChecksums) {
+    SendEach(TransferProtocol::Xmodem, {"/usr/bin/rx", "-b"}, kSmallSizes);
+}
+
+TEST(LrzszInteropTest, RxGetsXmodemFilesWithCrc) {
+    SendEach(TransferProtocol::Xmodem, {"/usr/bin/rx", "-b", "-c"}, kSmallSizes);
+}
+
+TEST(LrzszInteropTest, RxGetsXmodem1kFiles) {
+    SendEach(TransferProtocol::Xmodem1k, {"/usr/bin/rx", "-b", "-c"}, kSmallSizes);
+}
+
+TEST(LrzszInteropTest, RxGetsAMebibyteIn1kBlocks) {
+    SendEach(TransferProtocol::Xmodem1k, {"/usr/bin/rx", "-b", "-c"}, kMebibyte);
+}
+
+}  // namespace

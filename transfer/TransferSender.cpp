@@ -1,0 +1,223 @@
+#include "transfer/TransferSender.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace drel::transfer {
+
+TransferSender::TransferSender(TransferProtocol protocol, TransferFile file, FileSource& source)
+    : protocol_(protocol), file_(std::move(file)), source_(source) {
+    if (protocol_ == TransferProtocol::Ymodem) {
+        header_ = BuildFileHeader(file_.baseName, file_.size, file_.mtime);
+        if (header_.empty()) {
+            End(TransferResult::BadFileName);
+        }
+    }
+}
+
+void TransferSender::Start(TimePoint now) {
+    if (state_ == State::WaitingForReceiver) {
+        deadline_ = now + kStartTimeout;
+    }
+}
+
+std::vector<uint8_t> TransferSender::Receive(std::span<const uint8_t> bytes, TimePoint now) {
+    std::vector<uint8_t> out;
+    bool answered = false;
+    for (const uint8_t byte : bytes) {
+        if (state_ == State::Ended) {
+            break;
+        }
+        if (byte == kCan && lastWasCan_) {
+            End(TransferResult::ReceiverCancelled);
+            out.clear();
+            break;
+        }
+        lastWasCan_ = byte == kCan;
+        if (!answered && !lastWasCan_) {
+            answered = OnAnswer(byte, now, out);
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
+    std::vector<uint8_t> out;
+    if (state_ == State::Ended || now < deadline_) {
+        return out;
+    }
+    if (requested_) {
+        requested_ = false;
+        AnswerRequest(now, out);
+    } else if (state_ == State::WaitingForReceiver) {
+        End(TransferResult::ReceiverNeverStarted);
+    } else if (InBatchEnd()) {
+        // The ACK of EOT said the file arrived; a receiver may end without asking for the rest,
+        // or without its last ACK reaching the line (lrzsz's rb empties its output as it ends).
+        End(TransferResult::Completed);
+    } else {
+        Retry(now, out);
+    }
+    return out;
+}
+
+std::vector<uint8_t> TransferSender::Cancel() {
+    std::vector<uint8_t> out;
+    if (state_ != State::Ended) {
+        Abort(TransferResult::UserCancelled, out);
+    }
+    return out;
+}
+
+bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>& out) {
+    switch (state_) {
+        case State::WaitingForReceiver:
+        case State::WaitingForData:
+        case State::WaitingForBatchEnd:
+            OnStartRequest(byte, now);
+            return false;
+        case State::SentHeader:
+        case State::SentData:
+        case State::SentEot:
+        case State::SentBatchEnd:
+            if (byte == kAck) {
+                return OnAck(now, out);
+            }
+            // A receiver waiting for a block 0 asks again with 'C' (lrzsz's rb drops what came
+            // before its request): the block goes out again.
+            if (byte == kNak || (byte == kCrcRequest && IsBlockZero())) {
+                Retry(now, out);
+                return true;
+            }
+            return false;
+        case State::Ended:
+            return false;
+    }
+    return false;
+}
+
+void TransferSender::OnStartRequest(uint8_t byte, TimePoint now) {
+    if ((byte != kNak && byte != kCrcRequest) || requested_) {
+        return;
+    }
+    if (state_ == State::WaitingForReceiver) {
+        check_ = byte == kCrcRequest ? CheckKind::Crc16 : CheckKind::Checksum;
+        // 1K blocks only under a CRC: an 8-bit sum is too weak for them.
+        blockSize_ = protocol_ != TransferProtocol::Xmodem && check_ == CheckKind::Crc16
+                         ? kLongBlock
+                         : kShortBlock;
+    }
+    requested_ = true;
+    deadline_ = now + kRequestSettle;
+}
+
+void TransferSender::AnswerRequest(TimePoint now, std::vector<uint8_t>& out) {
+    if (state_ == State::WaitingForReceiver && protocol_ == TransferProtocol::Ymodem) {
+        SendHeader(now, out);
+    } else if (state_ == State::WaitingForBatchEnd) {
+        SendBatchEnd(now, out);
+    } else {
+        SendNextData(now, out);
+    }
+}
+
+bool TransferSender::OnAck(TimePoint now, std::vector<uint8_t>& out) {
+    switch (state_) {
+        case State::SentHeader:
+            Wait(State::WaitingForData, now);
+            return false;
+        case State::SentData:
+            acknowledged_ += inFlight_;
+            inFlight_ = 0;
+            SendNextData(now, out);
+            return true;
+        case State::SentEot:
+            if (protocol_ == TransferProtocol::Ymodem) {
+                Wait(State::WaitingForBatchEnd, now);
+                return false;
+            }
+            End(TransferResult::Completed);
+            return false;
+        default:
+            End(TransferResult::Completed);
+            return false;
+    }
+}
+
+void TransferSender::SendHeader(TimePoint now, std::vector<uint8_t>& out) {
+    Send(State::SentHeader, BuildPacket(0, header_, check_), now, out);
+}
+
+void TransferSender::SendNextData(TimePoint now, std::vector<uint8_t>& out) {
+    const uint64_t left = file_.size - acknowledged_;
+    if (left == 0) {
+        Send(State::SentEot, {kEot}, now, out);
+        return;
+    }
+    const size_t length = blockSize_ == kLongBlock && left > kShortBlock ? kLongBlock : kShortBlock;
+    inFlight_ = std::min<uint64_t>(left, length);
+    std::vector<uint8_t> data(length, kCpmEof);
+    if (!source_.ReadAt(acknowledged_, std::span(data).first(inFlight_))) {
+        Abort(TransferResult::FileUnreadable, out);
+        return;
+    }
+    Send(State::SentData, BuildPacket(nextBlock_++, data, check_), now, out);
+}
+
+void TransferSender::SendBatchEnd(TimePoint now, std::vector<uint8_t>& out) {
+    Send(State::SentBatchEnd, BuildPacket(0, BuildBatchEnd(), check_), now, out);
+}
+
+void TransferSender::Send(State state, std::vector<uint8_t> bytes, TimePoint now,
+                          std::vector<uint8_t>& out) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    sent_ = std::move(bytes);
+    Wait(state, now);
+}
+
+void TransferSender::Wait(State state, TimePoint now) {
+    state_ = state;
+    retries_ = 0;
+    requested_ = false;
+    deadline_ = now + kAnswerTimeout;
+}
+
+void TransferSender::Retry(TimePoint now, std::vector<uint8_t>& out) {
+    if (retries_ == kMaxRetries) {
+        if (InBatchEnd()) {
+            End(TransferResult::Completed);
+        } else {
+            Abort(TransferResult::ReceiverStoppedAnswering, out);
+        }
+        return;
+    }
+    ++retries_;
+    deadline_ = now + kAnswerTimeout;
+    // In the states that wait for the receiver's 'C' there is nothing to send again: its
+    // request comes again by itself.
+    if (state_ != State::WaitingForData && state_ != State::WaitingForBatchEnd) {
+        out.insert(out.end(), sent_.begin(), sent_.end());
+    }
+}
+
+bool TransferSender::IsBlockZero() const {
+    return state_ == State::SentHeader || state_ == State::SentBatchEnd;
+}
+
+bool TransferSender::InBatchEnd() const {
+    return state_ == State::WaitingForBatchEnd || state_ == State::SentBatchEnd;
+}
+
+void TransferSender::End(TransferResult result) {
+    state_ = State::Ended;
+    result_ = result;
+    deadline_ = TimePoint::max();
+    sent_.clear();
+}
+
+void TransferSender::Abort(TransferResult result, std::vector<uint8_t>& out) {
+    End(result);
+    out.insert(out.end(), kCancelLength, kCan);
+}
+
+}  // namespace drel::transfer

@@ -1,0 +1,157 @@
+#pragma once
+
+// The sending side of XMODEM, XMODEM-1K and YMODEM, with no I/O of its own. The caller writes
+// to the line what each call returns, hands in what the receiver sends, in any pieces, and the
+// time; time-outs pass when the caller calls Tick at or after NextDeadline().
+//
+// The receiver starts the transfer with NAK (8-bit checksums) or 'C' (CRC-16), answered
+// kRequestSettle later as every request for a packet is, and answers every
+// packet with ACK or NAK. A packet goes out again on NAK or when no answer comes within
+// kAnswerTimeout, at most kMaxRetries more times; CAN CAN from the receiver ends the transfer.
+//
+// XMODEM sends 128-byte blocks from block 1, the last padded with 0x1A, then EOT. XMODEM-1K
+// and YMODEM send 1024-byte blocks while more than 128 bytes are left and a 128-byte block for
+// a shorter tail (128-byte blocks throughout when the receiver asked for checksums). YMODEM first
+// sends block 0 with the file's name, size and time, waits for the receiver's next 'C' before the
+// data and after EOT, and ends the batch with an empty block
+// 0; as the file is through once EOT is acknowledged, a receiver that leaves the batch's end
+// unasked for or unanswered does not fail it. Receivers cut YMODEM's padding at
+// the size from block 0.
+//
+// Not thread-safe: one thread drives a sender.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "transfer/FileSource.h"
+#include "transfer/XmodemPacket.h"
+
+namespace drel::transfer {
+
+enum class TransferProtocol { Xmodem, Xmodem1k, Ymodem };
+
+enum class TransferResult {
+    Running,
+    Completed,                 // the receiver acknowledged the whole file
+    ReceiverNeverStarted,      // no NAK or 'C' within kStartTimeout of Start
+    ReceiverStoppedAnswering,  // one step unanswered or refused kMaxRetries more times
+    ReceiverCancelled,         // the receiver sent CAN CAN
+    UserCancelled,             // Cancel() was called
+    FileUnreadable,            // the source failed to give a block
+    BadFileName,               // YMODEM: the name cannot go into block 0 (empty, NUL, too long)
+};
+
+// What YMODEM's block 0 tells of the file; XMODEM uses only the size.
+struct TransferFile {
+    std::string baseName;  // without folders
+    uint64_t size = 0;
+    int64_t mtime = 0;  // seconds since 1970; 0 when unknown
+};
+
+struct TransferProgress {
+    uint64_t acknowledged = 0;  // file bytes the receiver has acknowledged
+    uint64_t total = 0;
+};
+
+class TransferSender {
+  public:
+    using Clock = std::chrono::steady_clock;
+    using TimePoint = Clock::time_point;
+
+    enum class State {
+        WaitingForReceiver,  // for the first NAK or 'C'
+        SentHeader,          // YMODEM block 0 out, waiting for its ACK
+        WaitingForData,      // YMODEM block 0 acknowledged, waiting for 'C' before the data
+        SentData,            // a data block out, waiting for its ACK
+        SentEot,
+        WaitingForBatchEnd,  // YMODEM EOT acknowledged, waiting for 'C' before the empty block 0
+        SentBatchEnd,
+        Ended,
+    };
+
+    static constexpr std::chrono::seconds kStartTimeout{60};
+    static constexpr std::chrono::seconds kAnswerTimeout{10};
+    static constexpr int kMaxRetries = 10;
+    // How long the answer to a NAK or 'C' that asks for a transfer, its data or the batch's end
+    // waits: lrzsz's rb and rx empty their input just after asking, and drop a packet that comes
+    // at once on a fast line.
+    static constexpr std::chrono::milliseconds kRequestSettle{50};
+    // CANs sent to stop the receiver; receivers stop on two or three in a row.
+    static constexpr size_t kCancelLength = 5;
+
+    // A sender of `file`, reading its bytes from `source`, which must outlive it. Ends at once
+    // with BadFileName when YMODEM cannot carry the name.
+    TransferSender(TransferProtocol protocol, TransferFile file, FileSource& source);
+
+    // Starts waiting for the receiver: sends nothing, the receiver speaks first.
+    void Start(TimePoint now);
+
+    // Takes bytes from the receiver; returns what to send now (at most one packet or EOT, or
+    // the CANs of a failure). Bytes that answer nothing are line noise and ignored; after an
+    // answer has been acted on, the rest of `bytes` is only looked at for CAN CAN, since it was
+    // sent before the receiver could see what this call returns.
+    std::vector<uint8_t> Receive(std::span<const uint8_t> bytes, TimePoint now);
+
+    // Acts once `now` reaches NextDeadline(): sends the answer held back, sends again after a
+    // time-out, or ends the transfer. Returns what to send.
+    std::vector<uint8_t> Tick(TimePoint now);
+
+    // The user's cancel: ends the transfer and returns the CANs that stop the receiver (nothing
+    // once ended).
+    std::vector<uint8_t> Cancel();
+
+    // When Tick has something to do; TimePoint::max() before Start and once ended.
+    TimePoint NextDeadline() const { return deadline_; }
+
+    State CurrentState() const { return state_; }
+    bool Done() const { return state_ == State::Ended; }
+    TransferResult Result() const { return result_; }
+    TransferProgress Progress() const { return {acknowledged_, file_.size}; }
+    // The check the receiver asked for; meaningful once it has started.
+    CheckKind Check() const { return check_; }
+
+  private:
+    // Each acts on one answer byte; true when it gave something to send.
+    bool OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>& out);
+    // A request for the transfer, the data or the batch's end: answered at the deadline.
+    void OnStartRequest(uint8_t byte, TimePoint now);
+    bool OnAck(TimePoint now, std::vector<uint8_t>& out);
+    void AnswerRequest(TimePoint now, std::vector<uint8_t>& out);
+
+    void SendHeader(TimePoint now, std::vector<uint8_t>& out);
+    void SendNextData(TimePoint now, std::vector<uint8_t>& out);
+    void SendBatchEnd(TimePoint now, std::vector<uint8_t>& out);
+    void Send(State state, std::vector<uint8_t> bytes, TimePoint now, std::vector<uint8_t>& out);
+    void Wait(State state, TimePoint now);
+    void Retry(TimePoint now, std::vector<uint8_t>& out);
+    // Whether the packet out is YMODEM's block 0: the header or the batch's end.
+    bool IsBlockZero() const;
+    // After YMODEM's EOT was acknowledged: the file is through, only the batch's end is left.
+    bool InBatchEnd() const;
+    void End(TransferResult result);
+    void Abort(TransferResult result, std::vector<uint8_t>& out);
+
+    TransferProtocol protocol_;
+    TransferFile file_;
+    FileSource& source_;
+    std::vector<uint8_t> header_;  // YMODEM block 0's data
+
+    State state_ = State::WaitingForReceiver;
+    TransferResult result_ = TransferResult::Running;
+    TimePoint deadline_ = TimePoint::max();
+    CheckKind check_ = CheckKind::Crc16;
+    size_t blockSize_ = kShortBlock;
+    std::vector<uint8_t> sent_;  // the packet (or EOT) waiting for its answer
+    int retries_ = 0;
+    uint8_t nextBlock_ = 1;
+    uint64_t acknowledged_ = 0;
+    uint64_t inFlight_ = 0;  // file bytes in the data block out
+    bool lastWasCan_ = false;
+    bool requested_ = false;  // the receiver's 'C' came; the answer goes out at deadline_
+};
+
+}  // namespace drel::transfer
