@@ -155,6 +155,19 @@ void ComPortClient::Negotiate(const TelnetCommand& command, Received& out) {
     }
 }
 
+// Moves one side of an option to the server's answer: agreed, it is on, and is offered (`yes`)
+// when it was off; refused, it is off, and is taken back (`no`) when it was on. Answering only
+// changes keeps the two ends from repeating each other for ever.
+void ComPortClient::Settle(Side& side, bool agreed, uint8_t option, uint8_t yes, uint8_t no,
+                           std::string& reply) {
+    if (agreed && side == Side::No) {
+        reply += EncodeCommand(yes, option);
+    } else if (!agreed && side == Side::Yes) {
+        reply += EncodeCommand(no, option);
+    }
+    side = agreed ? Side::Yes : Side::No;
+}
+
 // The server's DO or DONT for an option we would do: agreed, we do it (offering it once if we
 // had not); refused, we stop. An option we do not know is refused.
 void ComPortClient::OnLocal(bool agreed, uint8_t option, Received& out) {
@@ -166,17 +179,7 @@ void ComPortClient::OnLocal(bool agreed, uint8_t option, Received& out) {
         return;
     }
     const Side before = side;
-    if (agreed) {
-        if (before == Side::No) {
-            out.reply += EncodeCommand(kWill, option);
-        }
-        side = Side::Yes;
-    } else {
-        if (before == Side::Yes) {
-            out.reply += EncodeCommand(kWont, option);
-        }
-        side = Side::No;
-    }
+    Settle(side, agreed, option, kWill, kWont, out.reply);
     if (option != kOptionComPort || before == side) {
         return;
     }
@@ -199,17 +202,7 @@ void ComPortClient::OnRemote(bool agreed, uint8_t option, Received& out) {
         }
         return;
     }
-    if (agreed) {
-        if (side == Side::No) {
-            out.reply += EncodeCommand(kDo, option);
-        }
-        side = Side::Yes;
-    } else {
-        if (side == Side::Yes) {
-            out.reply += EncodeCommand(kDont, option);
-        }
-        side = Side::No;
-    }
+    Settle(side, agreed, option, kDo, kDont, out.reply);
     if (option == kOptionBinary) {
         decoder_.SetBinary(side == Side::Yes);
     }

@@ -74,6 +74,8 @@ class ComPortClient {
     std::string Command(uint8_t command, const std::string& value);
     std::string Control(uint8_t value);
     void Negotiate(const telnet::TelnetCommand& command, Received& out);
+    static void Settle(Side& side, bool agreed, uint8_t option, uint8_t yes, uint8_t no,
+                       std::string& reply);
     void OnLocal(bool agreed, uint8_t option, Received& out);
     void OnRemote(bool agreed, uint8_t option, Received& out);
     void OnComPortAnswer(const std::string& payload);
