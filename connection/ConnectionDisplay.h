@@ -7,6 +7,7 @@
 // never waits for the window (OutputView), so the lock is only ever held for moments.
 
 #include <cstdint>
+#include <string>
 
 #include "connection/PortConnection.h"
 
@@ -15,6 +16,11 @@ namespace drel {
 // Shows `count` bytes as one run on the connection's output view (DisplayBytes); nothing when
 // it has none. Always returns 1. Any thread.
 int DisplayBytes(PortConnection& c, const uint8_t* bytes, int count);
+
+// "[NAME what]" on a line of its own, shown and in a text log (ConnectionLog.h): what the
+// program itself has to say in the stream of the device's text. `startLine` begins a new line
+// first, for the device's text may have stopped mid-line. Any thread.
+void ShowMark(PortConnection& c, const std::string& what, bool startLine);
 
 // Makes `view` the connection's output view. Any thread.
 void SetOutputView(PortConnection& c, OutputView* view);

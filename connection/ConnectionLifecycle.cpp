@@ -1,9 +1,13 @@
 #include "ConnectionLifecycle.h"
 
+#include <system_error>
+#include <thread>
+
 #include "connection/ConnectionLog.h"
 #include "connection/LineControl.h"
 #include "connection/ReceiveLoop.h"
 #include "platform/CommError.h"
+#include "platform/NetworkAddress.h"
 
 namespace drel {
 
@@ -36,6 +40,30 @@ bool MakeOverlappedEvents(PortConnection& c) {
     return true;
 }
 
+// Opens `portName` on a thread of its own while the user-interface thread keeps the windows
+// alive: a network port may take seconds to connect. `error` is the opening thread's last error.
+std::unique_ptr<SerialPort> OpenDevice(PortConnection& c, const std::string& portName,
+                                       uint32_t& error) {
+    std::unique_ptr<SerialPort> device;
+    const auto open = [&] {
+        device = c.service.CreateFileA(portName);
+        error = device ? ERROR_SUCCESS : GetLastError();
+    };
+    Event opened(Event::ResetMode::Manual);
+    try {
+        std::thread opener([&] {
+            open();
+            opened.Set();
+        });
+        const std::string status = IsNetworkPortName(portName) ? "Connecting to " + portName : "";
+        c.ui.WaitKeepingWindowsAlive(opened, status);
+        opener.join();
+    } catch (const std::system_error&) {
+        open();  // no thread to spare: open here, as a local port always could
+    }
+    return device;
+}
+
 }  // namespace
 
 // Queue sizes, purge and time-outs are requests the line works without; their results are not
@@ -52,9 +80,9 @@ bool PreparePort(SerialPort& port, const LineSettings& settings) {
 }
 
 bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings) {
-    std::unique_ptr<SerialPort> device = c.service.CreateFileA(portName);
+    uint32_t error = ERROR_SUCCESS;
+    std::unique_ptr<SerialPort> device = OpenDevice(c, portName, error);
     if (!device) {
-        const uint32_t error = GetLastError();
         c.ui.MessageBox(portName + " port can not open\n" +
                         c.service.WhyOpenFailed(portName, error));
         return false;

@@ -15,7 +15,9 @@ namespace drel {
 // with everything it made released and tells the user where the user must know: " port can not
 // open" when the port cannot be opened, followed by a line that says why (the service's
 // WhyOpenFailed), " port settings not accepted" when it refuses the line settings (both after the
-// port name). User-interface thread.
+// port name). The port is opened on a thread of its own while the user-interface thread keeps
+// the windows alive (UserInterface::WaitKeepingWindowsAlive): a network port may take seconds.
+// User-interface thread.
 bool OpenConnection(PortConnection& c, const std::string& portName, const LineSettings& settings);
 
 // Sets up a freshly opened port: the event mask, 4096-byte queues, a purge, the time-outs and

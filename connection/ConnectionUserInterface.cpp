@@ -27,4 +27,15 @@ void ConnectionUserInterface::WaitServingRequests(platform::Event& done) {
     AfxSuppressMessageBoxes(this, false);
 }
 
+void ConnectionUserInterface::WaitKeepingWindowsAlive(platform::Event& done,
+                                                      const std::string& status) {
+    if (!status.empty()) {
+        ShowStatus(status);
+    }
+    RunEventsUntil([&done] { return done.IsSignalled(); });
+    if (!status.empty()) {
+        ShowStatus("");
+    }
+}
+
 }  // namespace drel

@@ -18,6 +18,9 @@ class ConnectionUserInterface : public UserInterface {
     // Serves the calls other threads queue for the user-interface thread until `done`; the
     // connection's message boxes, open or asked for meanwhile, are answered at once.
     void WaitServingRequests(platform::Event& done) override;
+
+    // Runs the event loop without the user's input until `done`, `status` in the message pane.
+    void WaitKeepingWindowsAlive(platform::Event& done, const std::string& status) override;
 };
 
 }  // namespace drel

@@ -48,6 +48,13 @@ bool GoOnAfterDeviceLoss(PortConnection& c) {
     return false;
 }
 
+// What the port has to tell the user (a setting a network server did not take), each once.
+void ShowPortNotices(PortConnection& c) {
+    for (const std::string& notice : c.port->TakeNotices()) {
+        ShowMark(c, notice, true);
+    }
+}
+
 // What one wake of the loop took from the port.
 struct Drained {
     int bytes = 0;
@@ -126,6 +133,7 @@ int ReceiveLoop(PortConnection& c) {
             lastReadFailed = false;
             continue;
         }
+        ShowPortNotices(c);
         if ((events & platform::EV_RXCHAR) == 0) {
             continue;
         }

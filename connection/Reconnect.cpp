@@ -9,11 +9,11 @@
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
-#include "connection/ConnectionLog.h"
 #include "connection/LineControl.h"
 #include "download/DownloadWorker.h"
 #include "platform/CommTypes.h"
 #include "platform/DeviceWatch.h"
+#include "platform/NetworkAddress.h"
 #include "platform/PortNames.h"
 
 namespace drel {
@@ -24,15 +24,6 @@ namespace {
 // see (a folder made after the watch began, a file system without notifications) is then
 // picked up all the same.
 constexpr int kRetryMs = 1000;
-
-// "[NAME what]" on a line of its own, shown and in a text log; `startLine` begins a new line
-// first, for the device's own text may have stopped mid-line. The log begins one itself.
-void ShowLine(PortConnection& c, const std::string& what, bool startLine) {
-    const std::string mark = "[" + c.portName + " " + what + "]";
-    const std::string line = std::string(startLine ? "\r\n" : "") + mark + "\r\n";
-    DisplayBytes(c, reinterpret_cast<const uint8_t*>(line.data()), static_cast<int>(line.size()));
-    LogMark(c, mark);
-}
 
 // Swaps the connection's device with no write in flight, so that a write never begins on one
 // device and completes on another.
@@ -58,7 +49,11 @@ std::unique_ptr<platform::SerialPort> OpenReturnedDevice(PortConnection& c) {
     return device;
 }
 
+// A device node may come back in a folder; a network port is only tried again, each second.
 void WatchWhereDeviceReturns(platform::DeviceWatch& watch, const std::string& portName) {
+    if (platform::IsNetworkPortName(portName)) {
+        return;
+    }
     std::vector<std::string> linkFolders = {platform::PortLinksFolder()};
     if (portName.find('/') != std::string::npos) {
         linkFolders.push_back(std::filesystem::path(portName).parent_path().string());
@@ -94,7 +89,7 @@ bool ReconnectWanted(const PortConnection& c) {
 
 bool AwaitDeviceReturn(PortConnection& c) {
     LetDeviceGo(c);
-    ShowLine(c, "disconnected", true);
+    ShowMark(c, "disconnected", true);
     c.ui.ShowStatus("Waiting for " + c.portName + " to return");
     std::unique_ptr<platform::SerialPort> device = WaitForDevice(c);
     if (!device) {
@@ -104,7 +99,7 @@ bool AwaitDeviceReturn(PortConnection& c) {
     device->SetCommMask(platform::EV_RXCHAR);
     ReplaceDevice(c, std::move(device));
     ApplyLineStates(c);
-    ShowLine(c, "reconnected", false);
+    ShowMark(c, "reconnected", false);
     c.ui.ShowStatus(c.portName + " reconnected");
     return c.connected != 0;
 }

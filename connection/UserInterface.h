@@ -29,6 +29,15 @@ class UserInterface {
     // connection closes: its message boxes, open or asked for meanwhile, are answered at once, so
     // the close never waits for someone to press OK. User-interface thread.
     virtual void WaitServingRequests(platform::Event& done) = 0;
+
+    // Returns once `done` is signalled. The windows stay alive meanwhile (they repaint, other
+    // threads' calls and messages come through) while the user's input waits; `status`, unless
+    // empty, shows in the status bar until then. For work that may take seconds, such as
+    // connecting to a network port. By default a plain wait. User-interface thread.
+    virtual void WaitKeepingWindowsAlive(platform::Event& done, const std::string& status) {
+        static_cast<void>(status);
+        done.Wait(platform::INFINITE);
+    }
 };
 
 }  // namespace drel

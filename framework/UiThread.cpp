@@ -1,7 +1,9 @@
 #include "framework/UiThread.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -125,6 +127,24 @@ void ServeCallsUntil(const std::function<bool()>& done, std::chrono::millisecond
         } else if (!queue.ServeOne()) {
             queue.WaitForCall(pollInterval);
         }
+    }
+}
+
+void RunEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds pollInterval) {
+    if (!IsUiThread() || QCoreApplication::instance() == nullptr) {
+        ServeCallsUntil(done, pollInterval);
+        return;
+    }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    check.start(pollInterval);
+    if (!done()) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
 }
 

@@ -37,4 +37,11 @@ void CallOnUiThread(const std::function<void()>& call);
 void ServeCallsUntil(const std::function<bool()>& done,
                      std::chrono::milliseconds pollInterval = std::chrono::milliseconds(5));
 
+// Runs the event loop, leaving the user's input for later, until `done()` returns true, which is
+// checked every `pollInterval`: windows repaint, timers fire and queued calls run, but nothing the
+// user does is acted on meanwhile. User-interface thread only; on any other thread it just polls
+// `done`.
+void RunEventsUntil(const std::function<bool()>& done,
+                    std::chrono::milliseconds pollInterval = std::chrono::milliseconds(10));
+
 }  // namespace drel

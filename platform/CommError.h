@@ -17,6 +17,8 @@ inline constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
 inline constexpr uint32_t ERROR_OPERATION_ABORTED = 995;
 inline constexpr uint32_t ERROR_IO_INCOMPLETE = 996;
 inline constexpr uint32_t ERROR_IO_PENDING = 997;
+// A network port's host name that does not resolve to an address.
+inline constexpr uint32_t ERROR_HOST_NOT_FOUND = 11001;
 
 // The last error set on this thread by a call of the serial service.
 uint32_t GetLastError();

@@ -1,7 +1,8 @@
 #pragma once
 
 // The system's serial service: ports are terminal devices found by PortNames.h, opened as
-// LinuxSerialPort; events are plain Event objects.
+// LinuxSerialPort, or lines served over the network (NetworkAddress.h), opened as NetworkPort;
+// events are plain Event objects.
 
 #include "SerialService.h"
 
@@ -9,12 +10,14 @@ namespace drel::platform {
 
 class LinuxSerialService final : public SerialService {
   public:
-    // Resolves `portName` (ResolvePortName) and opens that device exclusively. Null on failure
-    // with the reason in the last error (ENOENT, EACCES, ENOTTY, EBUSY...). Any thread.
+    // Connects to a network port name, taking up to kNetworkOpenPatience; resolves any other
+    // `portName` (ResolvePortName) and opens that device exclusively. Null on failure with the
+    // reason in the last error (ENOENT, EACCES, ENOTTY, EBUSY, ECONNREFUSED...; a malformed
+    // network name gives ERROR_INVALID_PARAMETER). Any thread.
     std::unique_ptr<SerialPort> CreateFileA(const std::string& portName) override;
 
     // Diagnoses the device `portName` resolves to (OpenDiagnosis.h): who may open it, who holds
-    // it, which devices there are. Any thread.
+    // it, which devices there are; for a network port, what the network said. Any thread.
     std::string WhyOpenFailed(const std::string& portName, uint32_t error) override;
 
     // A new event; never null. Any thread.

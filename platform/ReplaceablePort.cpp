@@ -93,4 +93,9 @@ bool ReplaceablePort::GetOverlappedResult(Overlapped& overlapped, uint32_t& tran
         [&](SerialPort& port) { return port.GetOverlappedResult(overlapped, transferred, wait); });
 }
 
+std::vector<std::string> ReplaceablePort::TakeNotices() {
+    std::shared_lock lock(mutex_);
+    return device_ ? device_->TakeNotices() : std::vector<std::string>{};
+}
+
 }  // namespace drel::platform

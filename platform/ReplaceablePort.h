@@ -41,6 +41,8 @@ class ReplaceablePort final : public SerialPort {
     bool ReadFile(uint8_t* buffer, uint32_t count, uint32_t& read, Overlapped& overlapped) override;
     bool WriteFile(const uint8_t* bytes, uint32_t count, Overlapped& overlapped) override;
     bool GetOverlappedResult(Overlapped& overlapped, uint32_t& transferred, bool wait) override;
+    // Nothing without a device.
+    std::vector<std::string> TakeNotices() override;
 
   private:
     // Runs `operation` on the device under the shared lock; ENODEV without one.

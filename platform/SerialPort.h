@@ -7,6 +7,8 @@
 // port at once. Destroying the object closes the port; no call may be running then.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "CommTypes.h"
 #include "Overlapped.h"
@@ -78,6 +80,10 @@ class SerialPort {
     // has taken every byte, or the write failed or was aborted; without it, an unfinished
     // operation fails with ERROR_IO_INCOMPLETE. `transferred` is the count taken so far.
     virtual bool GetOverlappedResult(Overlapped& overlapped, uint32_t& transferred, bool wait) = 0;
+
+    // What the port has to tell the user since the last call, each a line of its own (a setting
+    // a network server did not take). A local port has nothing. The receive loop's thread.
+    virtual std::vector<std::string> TakeNotices() { return {}; }
 };
 
 }  // namespace drel::platform

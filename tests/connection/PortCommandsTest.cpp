@@ -41,7 +41,9 @@ class PortCommandsTest : public testing::Test {
         LineSettings settings;
         settings.BaudRate = 9600;
         settings.ByteSize = 8;
-        return OpenConnection(doc.Connection(), "COM4", settings);
+        // Once the receive loop waits on the port, its calls no longer mix with a command's.
+        return OpenConnection(doc.Connection(), "COM4", settings) &&
+               device.WaitForCallCount("WaitCommEvent", 1);
     }
 
     CCmdUI Update(int id) {

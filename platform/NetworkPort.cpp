@@ -1,0 +1,471 @@
+#include "platform/NetworkPort.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/ComPortSettings.h"
+#include "platform/CommError.h"
+#include "platform/NetworkConnect.h"
+
+namespace drel::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The most one read from the socket takes; the receive loop drains it before the next.
+constexpr size_t kReceiveSize = 64 * 1024;
+
+void SignalDone(Overlapped& overlapped) {
+    if (overlapped.hEvent != nullptr) {
+        overlapped.hEvent->Set();
+    }
+}
+
+int MillisecondsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// As a local port reports before anything was set: DTR and RTS on.
+Dcb InitialShadow() {
+    Dcb dcb;
+    dcb.flags =
+        (DTR_CONTROL_ENABLE << DCB_fDtrControlShift) | (RTS_CONTROL_ENABLE << DCB_fRtsControlShift);
+    return dcb;
+}
+
+std::unique_ptr<NetworkPort> Fail(uint32_t error) {
+    SetLastError(error);
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<NetworkPort> NetworkPort::Open(const NetworkAddress& address,
+                                               std::chrono::milliseconds patience) {
+    const Clock::time_point deadline = Clock::now() + patience;
+    const int fd = ConnectTcp(address, patience);
+    if (fd < 0) {
+        return nullptr;
+    }
+    const bool rfc2217 = address.protocol == NetworkAddress::Protocol::Rfc2217;
+    std::unique_ptr<NetworkPort> port(new NetworkPort(fd, rfc2217));
+    if (!port->maskChanged_.IsValid() || !port->txAborted_.IsValid() ||
+        !port->outputWaiting_.IsValid()) {
+        return Fail(static_cast<uint32_t>(errno));
+    }
+    if (rfc2217 && !port->Negotiate(deadline)) {
+        return nullptr;
+    }
+    return port;
+}
+
+NetworkPort::NetworkPort(int fd, bool rfc2217) : fd_(fd), shadow_(InitialShadow()) {
+    if (rfc2217) {
+        comPort_.emplace();
+    }
+}
+
+NetworkPort::~NetworkPort() {
+    close(fd_);
+}
+
+// Sends the opening negotiation and takes the server's answers until it has taken or refused
+// the COM-PORT option. A server that refuses it still carries the data, so the port opens; one
+// that does not answer in time is no RFC 2217 server (or a stuck one).
+bool NetworkPort::Negotiate(Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    output_ = comPort_->Open();
+    for (;;) {
+        SendLocked();
+        if (comPort_->ComPortAgreement() != ComPortClient::Agreement::Pending) {
+            return true;
+        }
+        if (endedWith_ != 0) {
+            SetLastError(ECONNRESET);
+            return false;
+        }
+        const short wanted = POLLIN | (output_.empty() ? 0 : POLLOUT);
+        pollfd socket{fd_, wanted, 0};
+        lock.unlock();
+        const int ready = poll(&socket, 1, MillisecondsLeft(deadline));
+        lock.lock();
+        if (ready == 0 || (ready < 0 && errno != EINTR)) {
+            SetLastError(EPROTO);
+            return false;
+        }
+        if ((socket.revents & ~POLLOUT) != 0) {
+            ReceiveLocked();
+        }
+    }
+}
+
+// Reads what the socket holds, once, into the input queue, and answers the server's
+// negotiation. Records the end of the connection. Returns 0, or the errno it ended with.
+int NetworkPort::ReceiveLocked() {
+    if (endedWith_ != 0) {
+        return endedWith_;
+    }
+    char buffer[kReceiveSize];
+    ssize_t n = 0;
+    do {
+        n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return 0;
+    }
+    if (n <= 0) {
+        endedWith_ = n == 0 ? ECONNRESET : errno;
+        return endedWith_;
+    }
+    if (!comPort_) {
+        input_.append(buffer, static_cast<size_t>(n));
+        return 0;
+    }
+    ComPortClient::Received received;
+    comPort_->Receive(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(n), received);
+    input_ += received.data;
+    output_ += received.reply;
+    return SendLocked();
+}
+
+// Hands the socket as much of the output queue as it takes now. Returns 0, or the errno the
+// connection ended with.
+int NetworkPort::SendLocked() {
+    while (!output_.empty() && endedWith_ == 0) {
+        const ssize_t n = send(fd_, output_.data(), output_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) {
+            output_.erase(0, static_cast<size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        } else {
+            endedWith_ = n == 0 ? ECONNRESET : errno;
+        }
+    }
+    return endedWith_;
+}
+
+// Output the socket has not taken goes on with the receive loop's wait, when no write waits to
+// push it.
+void NetworkPort::KeepSendingLocked() {
+    if (!output_.empty()) {
+        outputWaiting_.Raise();
+    }
+}
+
+// Queues commands for the server behind everything queued before them.
+bool NetworkPort::SendCommands(const std::string& commands) {
+    std::lock_guard lock(mutex_);
+    if (endedWith_ != 0) {
+        return FailWithErrno(EIO);
+    }
+    output_ += commands;
+    SendLocked();
+    KeepSendingLocked();
+    return true;
+}
+
+bool NetworkPort::SetCommMask(uint32_t mask) {
+    mask_.store(mask);
+    maskGeneration_.fetch_add(1);
+    maskChanged_.Raise();
+    return true;
+}
+
+bool NetworkPort::SetupComm(uint32_t inQueue, uint32_t outQueue) {
+    std::lock_guard lock(mutex_);
+    inQueueSize_ = inQueue;
+    outQueueSize_ = outQueue;
+    return true;
+}
+
+bool NetworkPort::PurgeComm(uint32_t flags) {
+    if ((flags & PURGE_TXABORT) != 0) {
+        txAbortGeneration_.fetch_add(1);
+        txAborted_.Raise();
+    }
+    const bool input = (flags & PURGE_RXCLEAR) != 0;
+    const bool output = (flags & PURGE_TXCLEAR) != 0;
+    if (input) {
+        std::lock_guard lock(mutex_);
+        input_.clear();
+    }
+    if (!comPort_ || (!input && !output)) {
+        return true;
+    }
+    std::string command;
+    {
+        std::lock_guard lock(mutex_);
+        command = comPort_->Purge(input, output);
+    }
+    return SendCommands(command);
+}
+
+bool NetworkPort::SetCommTimeouts(const CommTimeouts& timeouts) {
+    std::lock_guard lock(mutex_);
+    timeouts_ = timeouts;
+    return true;
+}
+
+bool NetworkPort::GetCommState(Dcb& dcb) {
+    std::lock_guard lock(mutex_);
+    dcb = shadow_;
+    return true;
+}
+
+bool NetworkPort::SetCommState(const Dcb& dcb) {
+    std::lock_guard lock(mutex_);
+    // Over raw TCP the settings are checked as a local port checks them, and kept.
+    ComPortClient unsent;
+    std::string commands;
+    if (const uint32_t error = AppendComPortSettings(dcb, comPort_ ? *comPort_ : unsent, commands);
+        error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    shadow_ = dcb;
+    shadow_.DCBlength = sizeof(Dcb);
+    if (!comPort_) {
+        return true;
+    }
+    if (endedWith_ != 0) {
+        return FailWithErrno(EIO);
+    }
+    output_ += commands;
+    SendLocked();
+    KeepSendingLocked();
+    return true;
+}
+
+bool NetworkPort::EscapeCommFunction(uint32_t function) {
+    if (function != SETDTR && function != CLRDTR && function != SETRTS && function != CLRRTS) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (!comPort_) {
+        return FailWithErrno(ENOTTY);
+    }
+    std::string command;
+    {
+        std::lock_guard lock(mutex_);
+        command = function == SETDTR || function == CLRDTR ? comPort_->SetDtr(function == SETDTR)
+                                                           : comPort_->SetRts(function == SETRTS);
+    }
+    return SendCommands(command);
+}
+
+// The break command queues behind the data written before it, which the server sends first.
+bool NetworkPort::SetCommBreak() {
+    if (!comPort_) {
+        return FailWithErrno(ENOTTY);
+    }
+    std::string command;
+    {
+        std::lock_guard lock(mutex_);
+        command = comPort_->SetBreak(true);
+    }
+    return SendCommands(command);
+}
+
+bool NetworkPort::ClearCommBreak() {
+    if (!comPort_) {
+        return FailWithErrno(ENOTTY);
+    }
+    std::string command;
+    {
+        std::lock_guard lock(mutex_);
+        command = comPort_->SetBreak(false);
+    }
+    return SendCommands(command);
+}
+
+bool NetworkPort::GetCommModemStatus(uint32_t& status) {
+    status = 0;
+    std::lock_guard lock(mutex_);
+    if (!comPort_ || !comPort_->ModemState(status)) {
+        return FailWithErrno(ENOTTY);
+    }
+    return true;
+}
+
+bool NetworkPort::WaitCommEvent(uint32_t& events) {
+    events = 0;
+    const uint64_t generation = maskGeneration_.load();
+    const bool wantInput = (mask_.load() & EV_RXCHAR) != 0;
+    if (generation != seenMaskGeneration_.load()) {
+        seenMaskGeneration_.store(generation);
+        return true;
+    }
+    for (;;) {
+        short wanted = wantInput ? POLLIN : 0;
+        {
+            std::lock_guard lock(mutex_);
+            if (wantInput && !input_.empty()) {
+                events = EV_RXCHAR;
+                return true;
+            }
+            if (endedWith_ != 0) {
+                return FailWithErrno(EIO);
+            }
+            wanted |= output_.empty() ? 0 : POLLOUT;
+        }
+        pollfd fds[] = {
+            {fd_, wanted, 0}, {maskChanged_.fd(), POLLIN, 0}, {outputWaiting_.fd(), POLLIN, 0}};
+        if (poll(fds, 3, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return FailWithErrno(errno);
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            maskChanged_.Drain();
+            if (const uint64_t now = maskGeneration_.load(); now != generation) {
+                seenMaskGeneration_.store(now);
+                return true;
+            }
+        }
+        if ((fds[2].revents & POLLIN) != 0) {
+            outputWaiting_.Drain();
+        }
+        std::lock_guard lock(mutex_);
+        if ((fds[0].revents & POLLOUT) != 0) {
+            SendLocked();
+        }
+        if ((fds[0].revents & ~POLLOUT) != 0) {
+            ReceiveLocked();
+        }
+    }
+}
+
+bool NetworkPort::ClearCommError(uint32_t& errors, CommStat* stat) {
+    std::lock_guard lock(mutex_);
+    errors = comPort_ ? comPort_->TakeLineErrors() : 0;
+    if (stat != nullptr) {
+        stat->cbInQue = static_cast<uint32_t>(std::min<size_t>(input_.size(), UINT32_MAX));
+    }
+    return true;
+}
+
+bool NetworkPort::ReadFile(uint8_t* buffer, uint32_t count, uint32_t& read,
+                           Overlapped& overlapped) {
+    std::lock_guard lock(mutex_);
+    read = static_cast<uint32_t>(std::min<size_t>(count, input_.size()));
+    if (read == 0 && count > 0 && endedWith_ != 0) {
+        return FailWithErrno(EIO);
+    }
+    std::copy_n(input_.data(), read, buffer);
+    input_.erase(0, read);
+    SignalDone(overlapped);
+    return true;
+}
+
+bool NetworkPort::WriteFile(const uint8_t* bytes, uint32_t count, Overlapped& overlapped) {
+    pendingWriteGeneration_.store(txAbortGeneration_.load());
+    overlapped.pendingBytes = bytes;
+    overlapped.pendingCount = count;
+    overlapped.pendingDone = 0;
+    std::lock_guard lock(mutex_);
+    TakePendingLocked(overlapped);
+    if (SendLocked() != 0) {
+        overlapped.pendingBytes = nullptr;
+        SignalDone(overlapped);
+        return FailWithErrno(EIO);
+    }
+    if (overlapped.pendingDone == count) {
+        overlapped.pendingBytes = nullptr;
+        KeepSendingLocked();
+        SignalDone(overlapped);
+        return true;
+    }
+    if (overlapped.hEvent != nullptr) {
+        overlapped.hEvent->Reset();
+    }
+    SetLastError(ERROR_IO_PENDING);
+    return false;
+}
+
+// Moves as much of the pending write into the output queue as its limit lets.
+void NetworkPort::TakePendingLocked(Overlapped& overlapped) {
+    while (overlapped.pendingDone < overlapped.pendingCount && output_.size() < kOutputLimit &&
+           endedWith_ == 0) {
+        const size_t room = kOutputLimit - output_.size();
+        const size_t take = std::min(room, overlapped.pendingCount - overlapped.pendingDone);
+        const uint8_t* from = overlapped.pendingBytes + overlapped.pendingDone;
+        if (comPort_) {
+            output_ += comPort_->EncodeData(from, take);
+        } else {
+            output_.append(reinterpret_cast<const char*>(from), take);
+        }
+        overlapped.pendingDone += take;
+    }
+}
+
+// Waits until the socket takes more or a PurgeComm(PURGE_TXABORT) comes.
+int NetworkPort::WaitUntilSendable() {
+    pollfd fds[] = {{fd_, POLLOUT, 0}, {txAborted_.fd(), POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0) {
+        return errno == EINTR ? 0 : errno;
+    }
+    if ((fds[1].revents & POLLIN) != 0) {
+        txAborted_.Drain();
+    }
+    return 0;
+}
+
+bool NetworkPort::GetOverlappedResult(Overlapped& overlapped, uint32_t& transferred, bool wait) {
+    if (overlapped.pendingBytes == nullptr) {
+        transferred = static_cast<uint32_t>(overlapped.pendingDone);
+        return true;
+    }
+    for (;;) {
+        if (txAbortGeneration_.load() != pendingWriteGeneration_.load()) {
+            return FinishWrite(overlapped, transferred, ERROR_OPERATION_ABORTED);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            SendLocked();
+            TakePendingLocked(overlapped);
+            if (SendLocked() != 0) {
+                return FinishWrite(overlapped, transferred, EIO);
+            }
+            if (overlapped.pendingDone == overlapped.pendingCount) {
+                KeepSendingLocked();
+                return FinishWrite(overlapped, transferred, ERROR_SUCCESS);
+            }
+        }
+        if (!wait) {
+            transferred = static_cast<uint32_t>(overlapped.pendingDone);
+            SetLastError(ERROR_IO_INCOMPLETE);
+            return false;
+        }
+        if (const int err = WaitUntilSendable(); err != 0) {
+            return FinishWrite(overlapped, transferred, static_cast<uint32_t>(err));
+        }
+    }
+}
+
+bool NetworkPort::FinishWrite(Overlapped& overlapped, uint32_t& transferred, uint32_t error) {
+    transferred = static_cast<uint32_t>(overlapped.pendingDone);
+    overlapped.pendingBytes = nullptr;
+    SignalDone(overlapped);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> NetworkPort::TakeNotices() {
+    std::lock_guard lock(mutex_);
+    return comPort_ ? comPort_->TakeNotices() : std::vector<std::string>{};
+}
+
+}  // namespace drel::platform
