@@ -11,6 +11,7 @@ ExitStatus StatusOf(DownloadResult result) {
         case DownloadResult::NoRecordRequest:
             return ExitStatus::NoRecordRequest;
         case DownloadResult::CannotOpen:
+        case DownloadResult::Refused:
         case DownloadResult::Incomplete:
         case DownloadResult::NoMemory:
             return ExitStatus::BadImage;

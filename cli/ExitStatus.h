@@ -12,7 +12,7 @@ enum class ExitStatus : int {
     PortNotOpened = 2,    // the port does not open, or refuses the line settings
     NoHeaderRequest = 3,  // the board did not begin a load, or ask for its header, in time
     NoRecordRequest = 4,  // the board did not ask for the next record in time
-    BadImage = 5,         // an image missing, unreadable or incomplete
+    BadImage = 5,         // an image missing, unreadable, incomplete or refused to the board
     DeviceGone = 6,       // the board went away, or a write to it failed
     TimedOut = 7,         // the overall time-out passed, or the --until text did not come
     Interrupted = 130,    // SIGINT, SIGTERM or SIGHUP

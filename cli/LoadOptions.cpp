@@ -140,7 +140,9 @@ class Reader {
             return "--count counts the loads of --serve; give --serve too";
         }
         if (options_.serve) {
-            return plain.size() == 1 ? "" : "--serve takes the port alone: drel-load --serve PORT";
+            return plain.size() <= 3 ? ""
+                                     : "--serve takes the port and at most two images: drel-load "
+                                       "--serve PORT [IMAGE [SECOND_IMAGE]]";
         }
         if (plain.size() < 2 || plain.size() > 3) {
             return "give the port and one or two images: drel-load PORT IMAGE [SECOND_IMAGE]";

@@ -148,7 +148,8 @@ std::optional<Ending> Session::Open() {
     connection_.downloadOptions.recordTimeoutMs =
         static_cast<uint32_t>(options_.recordTimeout.count());
     connection_.downloadObserver = &tracker_;
-    connection_.downloadNames = options_.serve ? nullptr : &names_;
+    // With --serve the images are only what a board on a network port may ask for.
+    connection_.downloadNames = &names_;
     connection_.receiveTap = &output_;
     if (!options_.port.logPath.empty()) {
         const std::string error =

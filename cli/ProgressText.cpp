@@ -61,6 +61,8 @@ const char* ResultName(DownloadResult result) {
             return "loaded";
         case DownloadResult::CannotOpen:
             return "image file does not open";
+        case DownloadResult::Refused:
+            return "refused: not a download file or in the folder of one";
         case DownloadResult::Incomplete:
             return "image file incomplete";
         case DownloadResult::NoHeaderRequest:

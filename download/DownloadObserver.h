@@ -14,6 +14,7 @@ namespace drel {
 enum class DownloadResult {
     Loaded,           // the end record has been sent
     CannotOpen,       // the image file does not open
+    Refused,          // a board on a network port named a file it may not have
     Incomplete,       // the file ends before the image's end record
     NoHeaderRequest,  // the device did not ask for the image header in time
     NoRecordRequest,  // the device did not ask for the next record in time

@@ -10,6 +10,7 @@
 #include "connection/ConnectionDisplay.h"
 #include "connection/PortReadWrite.h"
 #include "download/BinImageReader.h"
+#include "download/ImagePermission.h"
 
 namespace drel {
 
@@ -143,6 +144,10 @@ int SendRecords(PortConnection& c, BinImageReader& image, Tally& tally) {
 
 int DownloadWorker(PortConnection& c, const std::string& imageName) {
     c.downloading = 1;
+    if (const std::string refusal = WhyImageRefused(c, imageName); !refusal.empty()) {
+        ReportStart(c, imageName, nullptr);
+        return End(c, 0, DownloadResult::Refused, refusal);
+    }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(imageName.c_str(), "rb"));
     ReportStart(c, imageName, file.get());
     if (!file) {

@@ -63,7 +63,7 @@ TEST(LoadOptionsTest, MistakesGetOneLine) {
     } cases[] = {
         {{}, "drel-load: give the port and one or two images: drel-load PORT IMAGE [SECOND_IMAGE]"},
         {{"COM1", "a", "b", "c"}, "drel-load: give the port and one or two images"},
-        {{"--serve", "COM1", "a.bin"}, "drel-load: --serve takes the port alone"},
+        {{"--serve", "COM1", "a", "b", "c"}, "drel-load: --serve takes the port and at most two"},
         {{"--count", "2", "COM1", "a"}, "drel-load: --count counts the loads of --serve"},
         {{"--serve", "--count", "0", "COM1"}, "drel-load: --count takes a whole number"},
         {{"--baud", "fast", "COM1", "a"},
