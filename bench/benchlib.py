@@ -8,7 +8,9 @@ and their ratio.
 """
 
 import os
+import shutil
 import signal
+import socket
 import statistics
 import subprocess
 import sys
@@ -17,7 +19,9 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-BIN = ROOT / "build" / "bin"
+# The build folder the benchmarks build and run: build/, or the one DREL_BENCH_BUILD names.
+BUILD = Path(os.environ.get("DREL_BENCH_BUILD", ROOT / "build")).absolute()
+BIN = BUILD / "bin"
 PATIENCE_S = 20.0
 
 
@@ -26,9 +30,9 @@ BENCH_TARGETS = ["drel-bench-run", "drel-bench-minihost", "drel-bench-pty", "dre
 
 
 def build():
-    """Installs what the benchmarks need and builds their programs (Release) into build/."""
+    """Installs what the benchmarks need and builds their programs (Release) into BUILD."""
     subprocess.run([ROOT / "scripts" / "install-deps", "--bench"], check=True)
-    build_dir = ROOT / "build"
+    build_dir = BUILD
     subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja",
                     "-DCMAKE_BUILD_TYPE=Release", "-DDREL_WARNINGS_AS_ERRORS=ON"], check=True,
                    stdout=subprocess.DEVNULL)
@@ -189,31 +193,116 @@ def file_hash(path):
     return fields
 
 
-def load_images(ws, host, images, device_options=(), drel_options=(), timeout_s=300):
+def load_images(ws, host, images, device_options=(), drel_options=(), timeout_s=300,
+                via_ser2net=False):
     """Loads the two `images` into a new device, by drel's "Auto Down load" (`host` "drel"),
     by drel-load (`host` "drel-load", with the same line options) or by the minimal C host
     (`host` "minimal host"), and returns each load as (payload bytes, seconds, [turnaround
-    microseconds]) as the device timed it. Raises when a load failed."""
+    microseconds]) as the device timed it. With `via_ser2net` (True, or a dict of ser2net
+    connection options) drel or drel-load open the device's line through ser2net (Telnet with
+    the COM-PORT option) instead of the pseudo-terminal. Raises when a load failed."""
     device = Device(ws, None if host == "minimal host" else "LOAD", *device_options)
-    if host == "drel":
-        drel = Drel(ws, ["LOAD"], *drel_options, "--auto-download", *map(str, images))
-        results = device.results(2, timeout_s)
-        drel.stop()
-    elif host == "drel-load":
-        subprocess.run([BIN / "drel-load", "--quiet", *drel_options, "LOAD", *map(str, images)],
-                       env=ws.env, check=True, stdin=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=timeout_s)
-        results = device.results(2, timeout_s=PATIENCE_S)
-    else:
-        minihost(device.path, *images)
-        results = device.results(2, timeout_s=PATIENCE_S)
-    device.stop()
+    options = via_ser2net if isinstance(via_ser2net, dict) else None
+    server = Ser2net(ws, device.path, options=options) if via_ser2net else None
+    port = server.name if server else "LOAD"
+    try:
+        if host == "drel":
+            drel = Drel(ws, [port], *drel_options, "--auto-download", *map(str, images))
+            results = device.results(2, timeout_s)
+            drel.stop()
+        elif host == "drel-load":
+            loader = subprocess.run([BIN / "drel-load", "--quiet", *drel_options, port,
+                                     *map(str, images)], env=ws.env, stdin=subprocess.DEVNULL,
+                                    stderr=subprocess.PIPE, text=True, timeout=timeout_s)
+            if loader.returncode != 0:
+                raise RuntimeError(f"drel-load {port} failed: {loader.stderr.strip()}")
+            results = device.results(2, timeout_s=PATIENCE_S)
+        else:
+            minihost(device.path, *images)
+            results = device.results(2, timeout_s=PATIENCE_S)
+    finally:
+        if server:
+            server.stop()
+        device.stop()
     loads = []
     for result, (seconds, turnarounds) in zip(results, device.timings()):
         if not result.startswith("load ok: "):
             raise RuntimeError(f"a load by {host} failed: {result}")
         loads.append((int(result.split()[4]), seconds, turnarounds))
     return loads
+
+
+def ser2net_program():
+    """The ser2net executable (scripts/install-deps installs it): PATH's, else /usr/sbin's."""
+    found = shutil.which("ser2net") or shutil.which("ser2net", path="/usr/sbin")
+    if not found:
+        raise RuntimeError("ser2net is not installed: scripts/install-deps installs it")
+    return found
+
+
+def free_local_port():
+    """A TCP port of 127.0.0.1 that nothing listens on now."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def listening_on(port):
+    """Whether a socket listens on 127.0.0.1:`port` (from /proc/net/tcp, without connecting:
+    a connection would make ser2net open the device's line)."""
+    local = f"0100007F:{port:04X}"
+    with open("/proc/net/tcp") as table:
+        return any(words[1] == local and words[3] == "0A"
+                   for words in (line.split() for line in table.readlines()[1:]))
+
+
+class Ser2net:
+    """ser2net serving the terminal device `device_path` (a pseudo-terminal slave in raw mode)
+    on a free port of 127.0.0.1: by Telnet with the COM-PORT option (`mode` "rfc2217") or as
+    raw TCP (`mode` "tcp"). `name` is the port name drel opens it by. `options` are added to
+    the connection's options (e.g. {"dev-to-net-bufsize": 4096})."""
+
+    def __init__(self, ws, device_path, mode="rfc2217", options=None):
+        self.port = free_local_port()
+        self.name = f"{mode}://127.0.0.1:{self.port}"
+        accepter = "telnet(rfc2217),tcp" if mode == "rfc2217" else "tcp"
+        config = ws.file(f"ser2net-{self.port}.yaml")
+        lines = ["connection: &bench",
+                 f"  accepter: {accepter},127.0.0.1,{self.port}",
+                 f"  connector: serialdev(nouucplock=true),{device_path},115200n81,local"]
+        if options:
+            lines += ["  options:"] + [f"    {key}: {value}" for key, value in options.items()]
+        config.write_text("\n".join(lines) + "\n")
+        self.output = config.with_suffix(".out")
+        with open(self.output, "w") as out:
+            self.proc = subprocess.Popen([ser2net_program(), "-n", "-d", "-c", config],
+                                         stdin=subprocess.DEVNULL, stdout=out,
+                                         stderr=subprocess.STDOUT)
+        ws.processes.append(self.proc)
+        deadline = time.monotonic() + PATIENCE_S
+        while not listening_on(self.port):
+            if self.proc.poll() is not None or time.monotonic() > deadline:
+                self.stop()
+                raise RuntimeError(f"ser2net did not serve {self.name}; it said:\n"
+                                   + self.output.read_text())
+            time.sleep(0.02)
+
+    def stop(self):
+        """Ends ser2net (SIGTERM) and reaps it; its connections close."""
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(timeout=PATIENCE_S)
+
+
+def ser2net_options(words):
+    """ser2net connection options from KEY=VALUE words (e.g. "chardelay=false"), as a dict."""
+    options = {}
+    for word in words:
+        key, sep, value = word.partition("=")
+        if not sep or not key:
+            raise SystemExit(f"not a ser2net option KEY=VALUE: {word!r}")
+        options[key] = value
+    return options
 
 
 def minihost(port_path, *images):
