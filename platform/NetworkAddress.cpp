@@ -19,8 +19,8 @@ constexpr Scheme kSchemes[] = {{"rfc2217://", NetworkAddress::Protocol::Rfc2217}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == b;
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char lower, char any) {
+               return std::tolower(static_cast<unsigned char>(any)) == lower;
            });
 }
 

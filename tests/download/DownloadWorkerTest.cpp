@@ -49,13 +49,13 @@ struct Transfer {
     test::RecordingView view;
     PortConnection c{device, ui};
 
-    Transfer() {
+    explicit Transfer(const std::string& portName = "COM5") {
         c.outputView = &view;
         c.downloadOptions.recordTimeoutMs = 200;
         LineSettings settings;
         settings.BaudRate = 115200;
         settings.ByteSize = 8;
-        EXPECT_TRUE(OpenConnection(c, "COM5", settings));
+        EXPECT_TRUE(OpenConnection(c, portName, settings));
     }
     ~Transfer() { CloseConnection(c); }
 
@@ -243,6 +243,37 @@ TEST(DownloadWorkerTest, ImageThatCannotBeOpenedIsReportedAndNothingIsSent) {
               std::vector<std::string>{"COM5 can not open image file /no/such/image.bin"});
     EXPECT_TRUE(t.WaitUntilIdle());
     EXPECT_EQ(t.device.CallCount("WriteFile"), 0);
+}
+
+// A board on a network port gets what the user chose to load, or files beside it, and nothing
+// else: not even the signature goes out for another file.
+TEST(DownloadWorkerTest, BoardOnANetworkPortIsSentOnlyTheDownloadFilesAndTheirNeighbours) {
+    Transfer t("rfc2217://rack-7:4001");
+    const std::string image = t.WriteFile(Image({16}));
+    const std::string neighbour = t.dir.filePath("neighbour.bin").toStdString();
+    std::ofstream(neighbour, std::ios::binary) << Image({16});
+    struct Names : DownloadNameSource {
+        std::string image;
+        std::string GetDownloadName(int index) const override {
+            return index == 0 ? image : std::string();
+        }
+    } names;
+    names.image = image;
+    t.c.downloadNames = &names;
+
+    const std::string outside = "/etc/hostname";
+    t.device.QueueInput(":F=" + outside + "\rstart download");
+    ASSERT_TRUE(t.ui.WaitForBoxes(1));
+    EXPECT_EQ(t.Boxes(), std::vector<std::string>{
+                             "rfc2217://rack-7:4001: the board asked for /etc/hostname, which is "
+                             "not a download file or in the folder of one; a board on a network "
+                             "port is sent nothing else"});
+    EXPECT_TRUE(t.WaitUntilIdle());
+    EXPECT_EQ(t.device.CallCount("WriteFile"), 0);
+
+    ASSERT_TRUE(t.Announce(neighbour));
+    EXPECT_TRUE(t.Ask('\x01', 2));
+    EXPECT_EQ(t.Boxes().size(), 1u);
 }
 
 TEST(DownloadWorkerTest, FailedRecordWriteEndsTheTransferQuietly) {
