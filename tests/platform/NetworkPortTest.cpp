@@ -19,125 +19,21 @@
 #include "platform/CommError.h"
 #include "platform/NetworkOpenFailure.h"
 #include "platform/TelnetCodec.h"
+#include "support/LoopbackServer.h"
 #include "support/Watchdog.h"
 
 namespace drel::platform {
 namespace {
 
 using namespace telnet;
+using test::Agreeing;
+using test::ComPort;
+using test::LoopbackServer;
+using test::Opening;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kPatience = 5s;
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string bytes;
-    for (const int value : values) {
-        bytes += static_cast<char>(value);
-    }
-    return bytes;
-}
-
-std::string ComPort(std::initializer_list<int> payload) {
-    return Bytes({kIac, kSb, kOptionComPort}) + Bytes(payload) + Bytes({kIac, kSe});
-}
-
-// What a server that takes every option answers to the client's opening.
-std::string Agreeing() {
-    return Bytes({kIac, kDo, kOptionBinary, kIac, kWill, kOptionBinary, kIac, kDo,
-                  kOptionSuppressGoAhead, kIac, kWill, kOptionSuppressGoAhead, kIac, kDo,
-                  kOptionComPort});
-}
-
-// The opening the client sends, and what it says once the server has agreed.
-std::string Opening() {
-    return Bytes({kIac, kWill, 0, kIac, kWill, 3, kIac, kWill, 44, kIac, kDo, 0, kIac, kDo, 3});
-}
-
-// A listening socket on 127.0.0.1 and the one connection it takes: the server's end, played by
-// the test.
-class LoopbackServer {
-  public:
-    // `receiveBuffer`, when not 0, shrinks the accepted connection's receive buffer, so that a
-    // server that stops reading holds the client back soon.
-    explicit LoopbackServer(int receiveBuffer = 0) {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (receiveBuffer > 0) {
-            setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-        }
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-            listen(listener_, 1) == 0 &&
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-            port_ = ntohs(address.sin_port);
-        }
-    }
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
-    ~LoopbackServer() {
-        Hangup();
-        close(listener_);
-    }
-
-    NetworkAddress Address(NetworkAddress::Protocol protocol) const {
-        return {protocol, "127.0.0.1", port_};
-    }
-
-    // Takes the client's connection; false when none came in time.
-    bool Accept() {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (poll(&waiting, 1, static_cast<int>(kPatience / 1ms)) != 1) {
-            return false;
-        }
-        client_ = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        return client_ >= 0;
-    }
-
-    bool Send(const std::string& bytes) {
-        return send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(bytes.size());
-    }
-
-    // Reads until `count` bytes have come or the patience has run out; returns what came.
-    std::string Receive(size_t count) {
-        std::string got;
-        const Clock::time_point deadline = Clock::now() + kPatience;
-        while (got.size() < count && Clock::now() < deadline) {
-            pollfd readable{client_, POLLIN, 0};
-            if (poll(&readable, 1, 50) != 1) {
-                continue;
-            }
-            char buffer[4096];
-            const ssize_t n = recv(client_, buffer, std::min(sizeof buffer, count - got.size()), 0);
-            if (n <= 0) {
-                break;
-            }
-            got.append(buffer, static_cast<size_t>(n));
-        }
-        return got;
-    }
-
-    // Whether nothing more has come from the client within a short look.
-    bool NothingMore() {
-        pollfd readable{client_, POLLIN, 0};
-        return poll(&readable, 1, 100) == 0;
-    }
-
-    void Hangup() {
-        if (client_ >= 0) {
-            close(client_);
-            client_ = -1;
-        }
-    }
-
-  private:
-    int listener_ = -1;
-    int client_ = -1;
-    uint16_t port_ = 0;
-};
 
 // Opens the client on its own thread while the test serves the negotiation.
 std::unique_ptr<NetworkPort> OpenAgreed(LoopbackServer& server) {
