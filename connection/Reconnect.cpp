@@ -42,7 +42,9 @@ void LetDeviceGo(PortConnection& c) {
 // The device of the connection's name, opened and set up as the connection had it; null when it
 // does not open (yet) or refuses the line settings.
 std::unique_ptr<platform::SerialPort> OpenReturnedDevice(PortConnection& c) {
-    std::unique_ptr<platform::SerialPort> device = c.service.CreateFileA(c.portName);
+    // The close ends a network port's connecting at once.
+    std::unique_ptr<platform::SerialPort> device =
+        c.service.CreateFileUnlessStopped(c.portName, c.stopSignal.fd());
     if (!device || !PreparePort(*device, c.lineSettings)) {
         return nullptr;
     }

@@ -10,13 +10,18 @@
 namespace drel::platform {
 
 std::unique_ptr<SerialPort> LinuxSerialService::CreateFileA(const std::string& portName) {
+    return CreateFileUnlessStopped(portName, -1);
+}
+
+std::unique_ptr<SerialPort> LinuxSerialService::CreateFileUnlessStopped(const std::string& portName,
+                                                                        int stopFd) {
     if (IsNetworkPortName(portName)) {
         const std::optional<NetworkAddress> address = ParseNetworkPortName(portName);
         if (!address) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         }
-        return NetworkPort::Open(*address, kNetworkOpenPatience);
+        return NetworkPort::Open(*address, kNetworkOpenPatience, stopFd);
     }
     return LinuxSerialPort::Open(ResolvePortName(portName));
 }

@@ -15,6 +15,8 @@ class LinuxSerialService final : public SerialService {
     // reason in the last error (ENOENT, EACCES, ENOTTY, EBUSY, ECONNREFUSED...; a malformed
     // network name gives ERROR_INVALID_PARAMETER). Any thread.
     std::unique_ptr<SerialPort> CreateFileA(const std::string& portName) override;
+    std::unique_ptr<SerialPort> CreateFileUnlessStopped(const std::string& portName,
+                                                        int stopFd) override;
 
     // Diagnoses the device `portName` resolves to (OpenDiagnosis.h): who may open it, who holds
     // it, which devices there are; for a network port, what the network said. Any thread.

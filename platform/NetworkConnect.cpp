@@ -31,10 +31,10 @@ int MillisecondsLeft(Clock::time_point deadline) {
 }
 
 // Waits for a non-blocking connect on `fd` to finish. Returns 0 or the errno it failed with.
-int FinishConnect(int fd, Clock::time_point deadline) {
+int FinishConnect(int fd, Clock::time_point deadline, int stopFd) {
     for (;;) {
-        pollfd pending{fd, POLLOUT, 0};
-        const int ready = poll(&pending, 1, MillisecondsLeft(deadline));
+        pollfd fds[] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
+        const int ready = poll(fds, stopFd >= 0 ? 2 : 1, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR) {
             continue;
         }
@@ -43,6 +43,9 @@ int FinishConnect(int fd, Clock::time_point deadline) {
         }
         if (ready == 0) {
             return ETIMEDOUT;
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            return ECANCELED;
         }
         int error = 0;
         socklen_t size = sizeof error;
@@ -54,7 +57,7 @@ int FinishConnect(int fd, Clock::time_point deadline) {
 }
 
 // A connected socket to `candidate`, or -1 with the reason in `error`.
-int ConnectTo(const addrinfo& candidate, Clock::time_point deadline, int& error) {
+int ConnectTo(const addrinfo& candidate, Clock::time_point deadline, int stopFd, int& error) {
     const int fd = socket(candidate.ai_family, candidate.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                           candidate.ai_protocol);
     if (fd < 0) {
@@ -63,7 +66,7 @@ int ConnectTo(const addrinfo& candidate, Clock::time_point deadline, int& error)
     }
     error = connect(fd, candidate.ai_addr, candidate.ai_addrlen) == 0 ? 0 : errno;
     if (error == EINPROGRESS) {
-        error = FinishConnect(fd, deadline);
+        error = FinishConnect(fd, deadline, stopFd);
     }
     if (error != 0) {
         close(fd);
@@ -76,7 +79,7 @@ int ConnectTo(const addrinfo& candidate, Clock::time_point deadline, int& error)
 
 }  // namespace
 
-int ConnectTcp(const NetworkAddress& address, std::chrono::milliseconds patience) {
+int ConnectTcp(const NetworkAddress& address, std::chrono::milliseconds patience, int stopFd) {
     const Clock::time_point deadline = Clock::now() + patience;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -97,8 +100,11 @@ int ConnectTcp(const NetworkAddress& address, std::chrono::milliseconds patience
             error = ETIMEDOUT;
             break;
         }
-        if (const int fd = ConnectTo(*candidate, deadline, error); fd >= 0) {
+        if (const int fd = ConnectTo(*candidate, deadline, stopFd, error); fd >= 0) {
             return fd;
+        }
+        if (error == ECANCELED) {
+            break;
         }
     }
     FailWithErrno(error);

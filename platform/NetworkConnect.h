@@ -14,7 +14,8 @@ namespace drel::platform {
 // are single bytes that must not wait); -1 on failure with the reason in the last error:
 // ERROR_HOST_NOT_FOUND when the name does not resolve, ETIMEDOUT when no address answered in
 // time, else the errno of the last address tried (ECONNREFUSED, EHOSTUNREACH...). Looking the
-// name up may take as long as the system's resolver takes. Any thread.
-int ConnectTcp(const NetworkAddress& address, std::chrono::milliseconds patience);
+// name up may take as long as the system's resolver takes. A `stopFd` (-1: none) that becomes
+// readable ends the wait for the connection at once, with ECANCELED. Any thread.
+int ConnectTcp(const NetworkAddress& address, std::chrono::milliseconds patience, int stopFd = -1);
 
 }  // namespace drel::platform

@@ -48,9 +48,9 @@ std::unique_ptr<NetworkPort> Fail(uint32_t error) {
 }  // namespace
 
 std::unique_ptr<NetworkPort> NetworkPort::Open(const NetworkAddress& address,
-                                               std::chrono::milliseconds patience) {
+                                               std::chrono::milliseconds patience, int stopFd) {
     const Clock::time_point deadline = Clock::now() + patience;
-    const int fd = ConnectTcp(address, patience);
+    const int fd = ConnectTcp(address, patience, stopFd);
     if (fd < 0) {
         return nullptr;
     }
@@ -60,7 +60,7 @@ std::unique_ptr<NetworkPort> NetworkPort::Open(const NetworkAddress& address,
         !port->outputWaiting_.IsValid()) {
         return Fail(static_cast<uint32_t>(errno));
     }
-    if (rfc2217 && !port->Negotiate(deadline)) {
+    if (rfc2217 && !port->Negotiate(deadline, stopFd)) {
         return nullptr;
     }
     return port;
@@ -79,7 +79,7 @@ NetworkPort::~NetworkPort() {
 // Sends the opening negotiation and takes the server's answers until it has taken or refused
 // the COM-PORT option. A server that refuses it still carries the data, so the port opens; one
 // that does not answer in time is no RFC 2217 server (or a stuck one).
-bool NetworkPort::Negotiate(Clock::time_point deadline) {
+bool NetworkPort::Negotiate(Clock::time_point deadline, int stopFd) {
     std::unique_lock lock(mutex_);
     output_ = comPort_->Open();
     for (;;) {
@@ -92,15 +92,19 @@ bool NetworkPort::Negotiate(Clock::time_point deadline) {
             return false;
         }
         const short wanted = POLLIN | (output_.empty() ? 0 : POLLOUT);
-        pollfd socket{fd_, wanted, 0};
+        pollfd fds[] = {{fd_, wanted, 0}, {stopFd, POLLIN, 0}};
         lock.unlock();
-        const int ready = poll(&socket, 1, MillisecondsLeft(deadline));
+        const int ready = poll(fds, stopFd >= 0 ? 2 : 1, MillisecondsLeft(deadline));
         lock.lock();
         if (ready == 0 || (ready < 0 && errno != EINTR)) {
             SetLastError(EPROTO);
             return false;
         }
-        if ((socket.revents & ~POLLOUT) != 0) {
+        if ((fds[1].revents & POLLIN) != 0) {
+            SetLastError(ECANCELED);
+            return false;
+        }
+        if ((fds[0].revents & ~POLLOUT) != 0) {
             ReceiveLocked();
         }
     }

@@ -44,9 +44,10 @@ class NetworkPort final : public SerialPort {
     // Connects to `address` and, for RFC 2217, waits until the server has answered the COM-PORT
     // option, all within `patience`. Null on failure with the reason in the last error: those
     // of ConnectTcp (NetworkConnect.h), EPROTO when the negotiation was not done in time,
-    // ECONNRESET when the server ended the connection during it. Any thread.
+    // ECONNRESET when the server ended the connection during it, ECANCELED when `stopFd` (-1:
+    // none) became readable meanwhile. Any thread.
     static std::unique_ptr<NetworkPort> Open(const NetworkAddress& address,
-                                             std::chrono::milliseconds patience);
+                                             std::chrono::milliseconds patience, int stopFd = -1);
 
     // Closes the connection. No call may be running.
     ~NetworkPort() override;
@@ -76,7 +77,7 @@ class NetworkPort final : public SerialPort {
   private:
     NetworkPort(int fd, bool rfc2217);
 
-    bool Negotiate(std::chrono::steady_clock::time_point deadline);
+    bool Negotiate(std::chrono::steady_clock::time_point deadline, int stopFd);
     int ReceiveLocked();
     int SendLocked();
     bool SendCommands(const std::string& commands);

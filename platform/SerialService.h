@@ -22,6 +22,14 @@ class SerialService {
     // reason in the last error. Any thread.
     virtual std::unique_ptr<SerialPort> CreateFileA(const std::string& portName) = 0;
 
+    // As above, but an open that waits (a network port connecting) ends at once, failing with
+    // ECANCELED, when `stopFd` becomes readable. Any thread.
+    virtual std::unique_ptr<SerialPort> CreateFileUnlessStopped(const std::string& portName,
+                                                                int stopFd) {
+        static_cast<void>(stopFd);
+        return CreateFileA(portName);
+    }
+
     // One line for the user that says why opening `portName` failed with last error `error` (as
     // CreateFileA left it) and what to do about it. Never fails. Any thread.
     virtual std::string WhyOpenFailed(const std::string& portName, uint32_t error) = 0;

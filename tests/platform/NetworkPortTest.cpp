@@ -19,6 +19,7 @@
 #include "platform/CommError.h"
 #include "platform/NetworkOpenFailure.h"
 #include "platform/TelnetCodec.h"
+#include "platform/WakeSignal.h"
 #include "support/LoopbackServer.h"
 #include "support/Watchdog.h"
 
@@ -231,6 +232,21 @@ TEST(NetworkPortTest, WaitsThatAServerHoldsEndWhenTheProgramEndsThem) {
     EXPECT_EQ(wait.wait_for(100ms), std::future_status::timeout);
     port->SetCommMask(EV_BREAK);
     EXPECT_TRUE(test::CallWatched("the wait", [&] { return wait.get(); }));
+}
+
+// A close must not wait out a server that never negotiates.
+TEST(NetworkPortTest, AnOpenThatWaitsEndsAtOnceWhenStopped) {
+    LoopbackServer silent;
+    WakeSignal stop;
+    auto opening = std::async(std::launch::async, [&] {
+        const bool opened = NetworkPort::Open(silent.Address(NetworkAddress::Protocol::Rfc2217),
+                                              std::chrono::hours(1), stop.fd()) != nullptr;
+        return opened ? ERROR_SUCCESS : GetLastError();
+    });
+    ASSERT_TRUE(silent.Accept());
+    stop.Raise();
+    EXPECT_EQ(test::CallWatched("the stopped open", [&] { return opening.get(); }),
+              static_cast<uint32_t>(ECANCELED));
 }
 
 TEST(NetworkPortTest, OpenFailuresSayWhy) {
