@@ -123,6 +123,7 @@ bool BenchSession::Begin(std::string& error) {
         error = "not every terminal shows its device's prompt FW>";
         return false;
     }
+    WaitForQuietTerminals();
     // The command runs on the active terminal; activating it makes its view the output view,
     // so that comes before the meters.
     if (!options_.autoDownload.empty()) {
@@ -147,6 +148,29 @@ bool BenchSession::Begin(std::string& error) {
     std::printf("ready\n");
     std::fflush(stdout);
     return true;
+}
+
+// Lets the devices finish greeting: a device behind a network server greets again when the open's
+// purge reaches its line, and a prompt of that late greeting would be taken for the prompt after
+// the first load. Waits until no terminal's text has changed for kQuiet, at most kMostQuiet.
+void BenchSession::WaitForQuietTerminals() {
+    constexpr int kQuiet = 200;
+    constexpr int kPoll = 50;
+    constexpr int kMostQuiet = 2000;
+    const auto shown = [this] {
+        std::string all;
+        for (CDrelDoc* doc : Terminals()) {
+            all += FirstView(doc)->GetWindowText();
+        }
+        return all;
+    };
+    std::string last = shown();
+    for (int waited = 0, quiet = 0; quiet < kQuiet && waited < kMostQuiet; waited += kPoll) {
+        QTest::qWait(kPoll);
+        std::string now = shown();
+        quiet = now == last ? quiet + kPoll : 0;
+        last = std::move(now);
+    }
 }
 
 // Starts the log the options ask for on the first terminal. It starts after the prompt has been

@@ -42,6 +42,7 @@ class BenchSession : public QObject {
   private:
     void AnswerPortDialog();
     std::vector<CDrelDoc*> Terminals() const;
+    void WaitForQuietTerminals();
     void ActivateFirstTerminal();
     void StartAutoDownload();
     bool StartSessionLog(std::string& error);
