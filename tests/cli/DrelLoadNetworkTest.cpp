@@ -27,15 +27,15 @@ using drel::devsim::test::ReadLine;
 using drel::devsim::test::WaitUntil;
 using drel::test::Ser2netServer;
 
-// A second descriptor on the board's terminal, beside the server's: through it the test reads
-// the line settings the server made and types at the board's console as a person there would.
-class BoardConsole {
+// A second descriptor on the board's terminal, beside the server's, to read the line settings
+// the server made.
+class BoardLine {
   public:
-    explicit BoardConsole(const std::string& path)
+    explicit BoardLine(const std::string& path)
         : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
-    BoardConsole(const BoardConsole&) = delete;
-    BoardConsole& operator=(const BoardConsole&) = delete;
-    ~BoardConsole() {
+    BoardLine(const BoardLine&) = delete;
+    BoardLine& operator=(const BoardLine&) = delete;
+    ~BoardLine() {
         if (fd_ >= 0) {
             close(fd_);
         }
@@ -44,15 +44,10 @@ class BoardConsole {
     bool IsOpen() const { return fd_ >= 0; }
 
     // Whether the line runs at `speed` with two stop bits or not, as `twoStopBits` says.
-    bool LineIs(speed_t speed, bool twoStopBits) const {
+    bool Is(speed_t speed, bool twoStopBits) const {
         termios line{};
         return tcgetattr(fd_, &line) == 0 && cfgetospeed(&line) == speed &&
                ((line.c_cflag & CSTOPB) != 0) == twoStopBits;
-    }
-
-    // Sends `text` to the board, as typed at its console.
-    bool Type(const std::string& text) const {
-        return write(fd_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     }
 
   private:
@@ -114,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, NetworkLoadTest,
 TEST_F(DrelLoadTest, LineSettingsReachTheServedTerminalOverRfc2217) {
     const std::string image = MakeImage("any.bin", 1, 16);
     const std::string terminal = StartBoard();
-    BoardConsole console(terminal);
-    ASSERT_TRUE(console.IsOpen());
-    ASSERT_FALSE(console.LineIs(B57600, true)) << "the line is set so before drel-load runs";
+    BoardLine line(terminal);
+    ASSERT_TRUE(line.IsOpen());
+    ASSERT_FALSE(line.Is(B57600, true)) << "the line is set so before drel-load runs";
     Ser2netServer server(terminal, Ser2netServer::Mode::Rfc2217);
     ASSERT_TRUE(server.Started());
     const auto deadline = Clock::now() + kPatience;
@@ -125,19 +120,19 @@ TEST_F(DrelLoadTest, LineSettingsReachTheServedTerminalOverRfc2217) {
         {"--serve", "--baud", "57600", "--stop-bits", "2", "--timeout", "20", server.Name(), image},
         configHome_);
 
-    EXPECT_TRUE(WaitUntil([&] { return console.LineIs(B57600, true); }, deadline))
+    EXPECT_TRUE(WaitUntil([&] { return line.Is(B57600, true); }, deadline))
         << "the line is not at 57600 baud with two stop bits";
     ASSERT_TRUE(load.Signal(SIGTERM));
     const DrelLoad::Result result = load.Finish(deadline);
     EXPECT_EQ(result.status, 130) << result.err;
 }
 
-// A file the board at the other end of the network names.
+// A file the board at the other end of the network asks for, whatever drel-load names.
 struct Request {
     const char* name;
-    const char* asked;  // the path the board asks for, under the test's folder
+    const char* asked;  // under the test's folder
     int status;
-    std::string says;    // stderr holds this, after the port's name; empty: nothing
+    std::string says;    // stderr holds the port's name, ": the board asked for ", the path, this
     std::string result;  // the board's result line begins so
 };
 
@@ -153,20 +148,17 @@ TEST_P(NetworkRequestTest, OnlyTheImagesAndFilesBesideThemAreSent) {
     std::filesystem::create_directories(configHome_ / "other");
     const std::string image = MakeImage("images/allowed.bin", 1, 1024);
     MakeImage("images/beside.bin", 1, 1024);
-    MakeImage("other/secret.bin", 1, 1024);
+    const std::string secret = MakeImage("other/secret.bin", 1, 1024);
+    std::filesystem::create_symlink(secret, configHome_ / "images" / "link.bin");
     const std::string asked = (configHome_ / request.asked).string();
-    const std::string terminal = StartBoard();
-    BoardConsole console(terminal);
-    ASSERT_TRUE(console.IsOpen());
-    Ser2netServer server(terminal, Ser2netServer::Mode::Rfc2217);
+    Ser2netServer server(StartBoard({"--ask", asked}), Ser2netServer::Mode::Rfc2217);
     ASSERT_TRUE(server.Started());
     const auto deadline = Clock::now() + kPatience;
-    DrelLoad load({"--serve", "--timeout", "20", server.Name(), image}, configHome_);
-    // Once the board's prompt has come through, drel-load serves what the board asks for.
-    ASSERT_TRUE(load.AwaitOut("FW>", deadline));
-    ASSERT_TRUE(console.Type("l " + asked + "\r"));
+    DrelLoad load({server.Name(), image}, configHome_);
     const DrelLoad::Result result = load.Finish(deadline);
 
+    EXPECT_NE(result.out.find(":F=" + asked + "\r\nstart download"), std::string::npos)
+        << result.out;
     EXPECT_EQ(result.status, request.status) << result.err;
     if (!request.says.empty()) {
         EXPECT_NE(result.err.find(server.Name() + ": the board asked for " + asked + request.says),
@@ -186,10 +178,10 @@ const std::string kRefused =
     "nothing else";
 
 const Request kRequests[] = {
-    {"TheImageItself", "images/allowed.bin", 0, "", "load ok: 1 records"},
     {"BesideTheImage", "images/beside.bin", 0, "", "load ok: 1 records"},
     {"InAnotherFolder", "other/secret.bin", 5, kRefused, "load FAILED: "},
     {"OutOfTheFolderByDotDot", "images/../other/secret.bin", 5, kRefused, "load FAILED: "},
+    {"ThroughALinkInTheFolder", "images/link.bin", 5, kRefused, "load FAILED: "},
 };
 
 INSTANTIATE_TEST_SUITE_P(Requests, NetworkRequestTest, testing::ValuesIn(kRequests),

@@ -71,16 +71,6 @@ class DrelLoad {
         return true;
     }
 
-    // Reads what comes until stdout holds `text`; false as AwaitErr.
-    bool AwaitOut(std::string_view text, Clock::time_point deadline) {
-        while (outText_.find(text) == std::string::npos) {
-            if (!ReadSome(deadline)) {
-                return false;
-            }
-        }
-        return true;
-    }
-
     struct Result {
         std::optional<int> status;  // none when it did not end by the deadline
         std::string out;
