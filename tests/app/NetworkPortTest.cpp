@@ -35,13 +35,16 @@ class NetworkPortTest : public DrelAppTest,
         ASSERT_NO_FATAL_FAILURE(Focus(terminal));
     }
 
-    // Shows that text from the device reaches the terminal and keys reach the device.
-    void ExpectTextBothWays(const std::string& shownBefore, const std::string& text, Qt::Key key,
-                            const std::string& typed) {
-        Send(*device, text);
-        ExpectShown(terminal, shownBefore + text);
+    // Shows that a key reaches the device and then text from the device reaches the terminal.
+    // The key goes first: the server carries out the purge of the open (or of the reconnect)
+    // only when it comes to it in what the program sent, and a purge that came after the
+    // device's text would discard it.
+    void ExpectKeyThenText(Qt::Key key, const std::string& typed, const std::string& shownBefore,
+                           const std::string& text) {
         Press(key);
         EXPECT_EQ(Escaped(Received(*device, 1)), typed);
+        Send(*device, text);
+        ExpectShown(terminal, shownBefore + text);
     }
 
     std::optional<Ser2netServer> server;
@@ -50,13 +53,13 @@ class NetworkPortTest : public DrelAppTest,
 
 TEST_P(NetworkPortTest, ShowsWhatTheDeviceSendsAndSendsWhatIsTyped) {
     ASSERT_NO_FATAL_FAILURE(StartOnServedPort({}));
-    ExpectTextBothWays("", "hello over the network", Qt::Key_Z, "z");
+    ExpectKeyThenText(Qt::Key_Z, "z", "", "hello over the network");
     EXPECT_TRUE(boxes.empty()) << boxes[0].text;
 }
 
 TEST_P(NetworkPortTest, ServerGoneShowsTheReadErrorOnce) {
     ASSERT_NO_FATAL_FAILURE(StartOnServedPort({}));
-    ExpectTextBothWays("", "up", Qt::Key_A, "a");
+    ExpectKeyThenText(Qt::Key_A, "a", "", "up");
     server->Stop();
     ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); })) << "no box";
     const PortConnection& connection = ActiveDoc()->Connection();
@@ -68,7 +71,7 @@ TEST_P(NetworkPortTest, ServerGoneShowsTheReadErrorOnce) {
 
 TEST_P(NetworkPortTest, WithReconnectTheServerGoneIsToldAndTakenUpAgainOnceBack) {
     ASSERT_NO_FATAL_FAILURE(StartOnServedPort({"--reconnect"}));
-    ExpectTextBothWays("", "up", Qt::Key_A, "a");
+    ExpectKeyThenText(Qt::Key_A, "a", "", "up");
     server->Stop();
     std::string shown = "up\r\n[" + server->Name() + " disconnected]\r\n";
     ExpectShown(terminal, shown);
@@ -77,7 +80,7 @@ TEST_P(NetworkPortTest, WithReconnectTheServerGoneIsToldAndTakenUpAgainOnceBack)
     ASSERT_TRUE(server->Start());
     shown += "[" + server->Name() + " reconnected]\r\n";
     ExpectShown(terminal, shown);
-    ExpectTextBothWays(shown, "back", Qt::Key_B, "b");
+    ExpectKeyThenText(Qt::Key_B, "b", shown, "back");
     EXPECT_TRUE(boxes.empty()) << boxes[0].text;
 }
 
