@@ -36,9 +36,9 @@ class NetworkPortTest : public DrelAppTest,
     }
 
     // Shows that a key reaches the device and then text from the device reaches the terminal.
-    // The key goes first: the server carries out the purge of the open (or of the reconnect)
-    // only when it comes to it in what the program sent, and a purge that came after the
-    // device's text would discard it.
+    // The key goes first: once it is at the device, the server has the line open for this
+    // connection and has carried out the purge the program asked for on opening, which it does
+    // only when it comes to it; text the device sent before either may be discarded.
     void ExpectKeyThenText(Qt::Key key, const std::string& typed, const std::string& shownBefore,
                            const std::string& text) {
         Press(key);

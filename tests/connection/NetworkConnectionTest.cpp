@@ -78,6 +78,8 @@ TEST_P(NetworkConnectionTest, EveryByteValueGoesBothWaysUnchanged) {
         << (ui.Boxes().empty() ? "" : ui.Boxes()[0].text);
     const std::string bytes = TelnetSensitiveBytes();
 
+    // The program's bytes first: once they are at the device, the server has the line open for
+    // this connection and has carried out the purge of the open, and takes what the line sends.
     ASSERT_EQ(WritePort(c, reinterpret_cast<const uint8_t*>(bytes.data()),
                         static_cast<uint32_t>(bytes.size())),
               1);
