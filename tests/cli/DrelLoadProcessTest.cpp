@@ -12,20 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "cli/DrelLoadFixture.h"
 #include "cli/LoadProcess.h"
 #include "devsim/DevsimProcess.h"
 #include "support/PseudoTerminal.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using drel::cli::test::DrelLoad;
 using drel::devsim::test::Clock;
-using drel::devsim::test::Devsim;
-using drel::devsim::test::DevsimProcessTest;
 using drel::devsim::test::kPatience;
-using drel::devsim::test::ReadLine;
-using drel::devsim::test::ReadToEnd;
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -35,35 +31,7 @@ size_t Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-class DrelLoadTest : public DevsimProcessTest {
-  protected:
-    // Writes an image of `records` records of `size` bytes (`extra` for broken ones) and
-    // returns its path.
-    std::string MakeImage(const std::string& name, int records, int size,
-                          const std::vector<std::string>& extra = {}) {
-        const fs::path path = configHome_ / name;
-        std::vector<std::string> args{path.string(), "--records", std::to_string(records), "--size",
-                                      std::to_string(size)};
-        args.insert(args.end(), extra.begin(), extra.end());
-        Devsim mkimage(args, configHome_, DREL_MKIMAGE_PATH);
-        const auto deadline = Clock::now() + kPatience;
-        EXPECT_EQ(mkimage.WaitForExit(deadline), 0) << ReadToEnd(mkimage.err(), deadline);
-        return path.string();
-    }
-
-    // Starts a board published as port BOARD; returns its terminal's path.
-    std::string StartBoard(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args{"--as", "BOARD"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        board_.emplace(args, configHome_);
-        const std::string announcement = ReadLine(board_->out(), Clock::now() + kPatience);
-        const size_t arrow = announcement.find(" -> ");
-        EXPECT_NE(arrow, std::string::npos) << announcement;
-        return arrow == std::string::npos ? "" : announcement.substr(arrow + 4);
-    }
-
-    std::optional<Devsim> board_;
-};
+using DrelLoadTest = drel::cli::test::DrelLoadTest;
 
 TEST_F(DrelLoadTest, LoadsOneImageAndWaitsForTheBoardsAnswer) {
     const std::string image = MakeImage("one.bin", 4, 4096);

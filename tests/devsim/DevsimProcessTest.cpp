@@ -144,6 +144,7 @@ const Refusal kRefusals[] = {
      false,
      2,
      "--stop-after needs a whole number from 0 to 4294967295, not '2x'"},
+    {"AskWithoutFile", {"--ask"}, false, 2, "--ask needs a file name\nusage:"},
     {"FloodOfBothKinds",
      {"--flood", "1", "--flood-random", "100"},
      false,

@@ -110,6 +110,16 @@ const Case kCases[] = {
          "load FAILED: host purged the port, waiting for the signature\r\n" + kGreeting},
 };
 
+// A board set up to fetch one file asks for it whatever the load command names.
+TEST(SimulatedDeviceAskTest, LoadCommandAsksForTheChosenFile) {
+    drel::devsim::DeviceOptions options;
+    options.askFor = "/fw/fixed.bin";
+    SimulatedDevice device(options);
+    EXPECT_EQ(device.Receive("l /x\r", SimulatedDevice::Clock::time_point{}),
+              "l /x\r\n:F=/fw/fixed.bin\r\nstart download\r\n");
+    EXPECT_TRUE(device.loading());
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, SimulatedDeviceTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 

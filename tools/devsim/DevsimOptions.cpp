@@ -22,6 +22,8 @@ const std::string_view kDevsimUsage =
     "                       stderr; use it for long runs when nobody reads stderr\n"
     "  --idle-timeout MS    abandon a load after MS ms without a byte from the host (2000)\n"
     "  --no-header-request  never ask for the image header (no 0x01): the load fails\n"
+    "  --ask FILE           answer every load command by asking for FILE, whatever it\n"
+    "                       names\n"
     "  --stop-after N       after N records ask for no more, the end record included\n"
     "                       (no 0x02): the load fails\n"
     "  --pace BAUD          take input no faster than BAUD/10 bytes per second (BAUD >= 10)\n"
@@ -111,6 +113,9 @@ bool ValueOption(int argc, char** argv, int& i, DevsimOptions& options, std::str
     }
     if (IsOption("--log", arg)) {
         return PathValue("--log", argc, argv, i, options.logPath, error);
+    }
+    if (IsOption("--ask", arg)) {
+        return PathValue("--ask", argc, argv, i, options.device.askFor, error);
     }
     if (IsOption("--timing", arg)) {
         return PathValue("--timing", argc, argv, i, options.timingPath, error);

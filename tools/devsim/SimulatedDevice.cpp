@@ -96,7 +96,8 @@ void SimulatedDevice::LineEnded(Clock::time_point now, std::string& reply) {
         return;
     }
     reply += kNameMarker;
-    reply += std::string_view(line).substr(kLoadCommand.size());
+    reply += options_.askFor.empty() ? std::string_view(line).substr(kLoadCommand.size())
+                                     : std::string_view(options_.askFor);
     reply += "\r\n";
     reply += kStartDownload;
     load_.emplace(options_.load);

@@ -8,7 +8,8 @@
 // The device is a boot monitor with the prompt "FW>". It greets with a banner line and the
 // prompt, echoes every byte it receives, and answers a CR with CR LF and a new prompt. The
 // line "l NAME" ended by CR loads an image instead: after the echo and LF the device prints
-// ":F=" NAME CR LF and "start download" CR LF, then serves the download handshake (see
+// ":F=" NAME CR LF (or the name DeviceOptions::askFor sets, as a board set up to fetch one file
+// does) and "start download" CR LF, then serves the download handshake (see
 // ImageReceiver.h), echoing nothing. When the load ends the device prints one result line,
 // "load ok: ..." or "load FAILED: ...", with CR LF, and the prompt. A load also ends when the
 // host sends nothing for the idle time-out, or when it purges the port.
@@ -26,6 +27,7 @@ namespace drel::devsim {
 struct DeviceOptions {
     LoadOptions load;
     std::chrono::milliseconds idleTimeout{2000};  // host silence that abandons a load
+    std::string askFor;  // the name every load command asks for; empty: the name it was given
 };
 
 class SimulatedDevice {
