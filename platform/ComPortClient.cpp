@@ -149,7 +149,7 @@ void ComPortClient::Negotiate(const TelnetCommand& command, Received& out) {
             break;
         default:
             if (command.option == kOptionComPort) {
-                OnComPortAnswer(command.payload);
+                OnComPortAnswer(command.payload, out);
             }
             break;
     }
@@ -208,11 +208,16 @@ void ComPortClient::OnRemote(bool agreed, uint8_t option, Received& out) {
     }
 }
 
-void ComPortClient::OnComPortAnswer(const std::string& payload) {
+void ComPortClient::OnComPortAnswer(const std::string& payload, Received& out) {
     if (payload.empty()) {
         return;
     }
     const auto code = static_cast<uint8_t>(payload[0]);
+    if (code == kServerOffset + kPurgeData) {
+        ++purgesAnswered_;
+        out.dataBeforePurge = out.data.size();
+        return;
+    }
     if (code == kServerOffset + kNotifyLineState && payload.size() == 2) {
         lineErrors_ |= static_cast<uint8_t>(payload[1]) & kReportedLineErrors;
         return;

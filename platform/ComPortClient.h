@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ class ComPortClient {
     struct Received {
         std::string data;   // the serial line's bytes
         std::string reply;  // what to send back to the server at once
+        // When the server answered a purge: how many bytes of `data` came before its last
+        // answer, sent before the purge was carried out.
+        std::optional<size_t> dataBeforePurge;
     };
 
     // The opening negotiation, to send as soon as the connection stands.
@@ -57,6 +61,10 @@ class ComPortClient {
     // Discards what the server's port holds to receive and/or to send.
     std::string Purge(bool receive, bool transmit);
 
+    // How many purges the server has answered: carried out, so its line's bytes from then on
+    // come after the purge.
+    uint32_t PurgesAnswered() const { return purgesAnswered_; }
+
     // Whether the server has taken the COM-PORT option, refused it, or not answered yet.
     Agreement ComPortAgreement() const { return comPort_; }
 
@@ -78,7 +86,7 @@ class ComPortClient {
                        std::string& reply);
     void OnLocal(bool agreed, uint8_t option, Received& out);
     void OnRemote(bool agreed, uint8_t option, Received& out);
-    void OnComPortAnswer(const std::string& payload);
+    void OnComPortAnswer(const std::string& payload, Received& out);
     void Notice(int kind, const std::string& text);
 
     telnet::TelnetDecoder decoder_;
@@ -91,6 +99,7 @@ class ComPortClient {
     bool hasModemState_ = false;
     uint32_t modemState_ = 0;
     uint32_t lineErrors_ = 0;
+    uint32_t purgesAnswered_ = 0;
 };
 
 }  // namespace drel::platform

@@ -19,6 +19,11 @@ using Clock = std::chrono::steady_clock;
 
 // The most one read from the socket takes; the receive loop drains it before the next.
 constexpr size_t kReceiveSize = 64 * 1024;
+// How long a purge of what the server's line received waits for the server to carry it out. A
+// server purges when it gets to it; the line's bytes before that are thrown away there, so the
+// purge is only done, and what the device sends from now on safe, once the server says so. A
+// server that never answers purges costs this once per open.
+constexpr std::chrono::milliseconds kPurgePatience{500};
 
 void SignalDone(Overlapped& overlapped) {
     if (overlapped.hEvent != nullptr) {
@@ -134,6 +139,11 @@ int NetworkPort::ReceiveLocked() {
     }
     ComPortClient::Received received;
     comPort_->Receive(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(n), received);
+    if (received.dataBeforePurge) {
+        // Sent before the server purged its line: a local port's purge would have dropped it.
+        input_.clear();
+        received.data.erase(0, *received.dataBeforePurge);
+    }
     input_ += received.data;
     output_ += received.reply;
     return SendLocked();
@@ -206,11 +216,35 @@ bool NetworkPort::PurgeComm(uint32_t flags) {
         return true;
     }
     std::string command;
+    uint32_t answered = 0;
     {
         std::lock_guard lock(mutex_);
         command = comPort_->Purge(input, output);
+        answered = comPort_->PurgesAnswered();
     }
-    return SendCommands(command);
+    if (!SendCommands(command)) {
+        return false;
+    }
+    if (input) {
+        AwaitPurgeAnswer(answered, Clock::now() + kPurgePatience);
+    }
+    return true;
+}
+
+// Takes the server's bytes until it has answered more purges than `answered`, the connection
+// ends, or `deadline` passes.
+void NetworkPort::AwaitPurgeAnswer(uint32_t answered, Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    while (comPort_->PurgesAnswered() == answered && endedWith_ == 0) {
+        pollfd socket{fd_, POLLIN, 0};
+        lock.unlock();
+        const int ready = poll(&socket, 1, MillisecondsLeft(deadline));
+        lock.lock();
+        if (ready == 0 || (ready < 0 && errno != EINTR)) {
+            return;
+        }
+        ReceiveLocked();
+    }
 }
 
 bool NetworkPort::SetCommTimeouts(const CommTimeouts& timeouts) {

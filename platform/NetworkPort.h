@@ -56,7 +56,9 @@ class NetworkPort final : public SerialPort {
     // server's line cannot be read back). Modem lines, breaks and purges are commands to an RFC
     // 2217 server and are accepted unanswered; over raw TCP the line settings are kept but not
     // sent, and modem lines and breaks are refused as on a port without them. Output already in
-    // the output queue is never purged locally (it may hold commands), only at the server.
+    // the output queue is never purged locally (it may hold commands), only at the server. A
+    // purge of the input waits (briefly) until the server has carried it out, and drops what
+    // came before that.
     bool SetCommMask(uint32_t mask) override;
     bool SetupComm(uint32_t inQueue, uint32_t outQueue) override;
     bool PurgeComm(uint32_t flags) override;
@@ -81,6 +83,7 @@ class NetworkPort final : public SerialPort {
     int ReceiveLocked();
     int SendLocked();
     bool SendCommands(const std::string& commands);
+    void AwaitPurgeAnswer(uint32_t answered, std::chrono::steady_clock::time_point deadline);
     void KeepSendingLocked();
     void TakePendingLocked(Overlapped& overlapped);
     bool FinishWrite(Overlapped& overlapped, uint32_t& transferred, uint32_t error);

@@ -102,4 +102,25 @@ INSTANTIATE_TEST_SUITE_P(Modes, NetworkConnectionTest,
                                                                                      : "RawTcp";
                          });
 
+// The open's purge is carried out by the server when it gets to it; the open waits for that, so
+// what the device says once the port is open is not thrown away with what came before.
+TEST(ServedLineOpenTest, WhatTheDeviceSaysRightAfterTheOpenIsKept) {
+    test::TemporaryConfigHome config;
+    test::PseudoTerminal device;
+    ASSERT_TRUE(device.IsOpen());
+    test::Ser2netServer server(device.SlavePath(), test::Ser2netServer::Mode::Rfc2217);
+    ASSERT_TRUE(server.Started());
+    test::RecordingUserInterface ui;
+    RecordingTap tap;
+    PortConnection c{platform::SystemSerialService(), ui};
+    c.receiveTap = &tap;
+    LineSettings settings;
+    settings.BaudRate = 115200;
+    settings.ByteSize = 8;
+    ASSERT_TRUE(OpenConnection(c, server.Name(), settings));
+    EXPECT_TRUE(device.Write("ready\r\n"));
+    EXPECT_EQ(tap.WaitFor(7), "ready\r\n");
+    CloseConnection(c);
+}
+
 }  // namespace

@@ -147,6 +147,20 @@ TEST(NetworkPortTest, RefusedSettingIsToldOnceAndModemReportsRead) {
     EXPECT_EQ(status, MS_CTS_ON | MS_RLSD_ON);
 }
 
+// The server purges its line when it gets to it: what it sent before its answer to the purge is
+// from before the purge, and goes as a local port's purge would drop it.
+TEST(NetworkPortTest, InputPurgeDropsWhatTheServerSentBeforeCarryingItOut) {
+    LoopbackServer server;
+    std::unique_ptr<NetworkPort> port = OpenAgreed(server);
+    ASSERT_TRUE(port);
+    port->SetCommMask(EV_RXCHAR);
+    auto purge = std::async(std::launch::async, [&] { return port->PurgeComm(PURGE_RXCLEAR); });
+    EXPECT_EQ(server.Receive(ComPort({12, 1}).size()), ComPort({12, 1}));
+    server.Send("before" + ComPort({112, 1}) + "after");
+    EXPECT_TRUE(test::CallWatched("the purge", [&] { return purge.get(); }));
+    EXPECT_EQ(ReadData(*port), "after");
+}
+
 TEST(NetworkPortTest, RawTcpSendsNoSettingsAndRefusesModemLines) {
     LoopbackServer server;
     auto opening = std::async(std::launch::async, [&server] {
