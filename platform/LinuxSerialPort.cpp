@@ -12,6 +12,7 @@
 
 #include "CommError.h"
 #include "LinuxKernelTermios.h"
+#include "PortCompletion.h"
 
 namespace drel::platform {
 
@@ -39,21 +40,6 @@ bool CountsLineErrors(int fd) {
     return ioctl(fd, TIOCGICOUNT, &icount) == 0 || (errno != ENOTTY && errno != EINVAL);
 }
 
-// Completes an operation for whoever waits on its event.
-void SignalDone(Overlapped& overlapped) {
-    if (overlapped.hEvent != nullptr) {
-        overlapped.hEvent->Set();
-    }
-}
-
-// The block a port reports before anything was set: Linux raises DTR and RTS on open.
-Dcb InitialShadow() {
-    Dcb dcb;
-    dcb.flags =
-        (DTR_CONTROL_ENABLE << DCB_fDtrControlShift) | (RTS_CONTROL_ENABLE << DCB_fRtsControlShift);
-    return dcb;
-}
-
 }  // namespace
 
 std::unique_ptr<LinuxSerialPort> LinuxSerialPort::Open(const std::string& path) {
@@ -72,7 +58,7 @@ std::unique_ptr<LinuxSerialPort> LinuxSerialPort::Open(const std::string& path) 
         return FailOpen(fd, errno);
     }
     std::unique_ptr<LinuxSerialPort> port(new LinuxSerialPort(fd));
-    if (!port->maskChanged_.IsValid() || !port->txAborted_.IsValid()) {
+    if (!port->mask_.IsValid() || !port->txAborted_.IsValid()) {
         FailWithErrno(errno);
         return nullptr;
     }
@@ -80,7 +66,7 @@ std::unique_ptr<LinuxSerialPort> LinuxSerialPort::Open(const std::string& path) 
 }
 
 LinuxSerialPort::LinuxSerialPort(int fd)
-    : fd_(fd), hasErrorCounters_(CountsLineErrors(fd)), shadow_(InitialShadow()) {
+    : fd_(fd), hasErrorCounters_(CountsLineErrors(fd)), shadow_(InitialPortState()) {
     // Line errors count from the open on.
     ReadErrorCounts(lastErrorCounts_);
 }
@@ -93,9 +79,7 @@ LinuxSerialPort::~LinuxSerialPort() {
 }
 
 bool LinuxSerialPort::SetCommMask(uint32_t mask) {
-    mask_.store(mask);
-    maskGeneration_.fetch_add(1);
-    maskChanged_.Raise();
+    mask_.Set(mask);
     return true;
 }
 
@@ -242,29 +226,22 @@ bool LinuxSerialPort::GetCommModemStatus(uint32_t& status) {
 
 bool LinuxSerialPort::WaitCommEvent(uint32_t& events) {
     events = 0;
-    const uint64_t generation = maskGeneration_.load();
-    const bool wantInput = (mask_.load() & EV_RXCHAR) != 0;
-    if (generation != seenMaskGeneration_.load()) {
-        // A mask change no wait has seen yet ends this one: the thread that made it may have
-        // meant to end a wait that had not quite begun.
-        seenMaskGeneration_.store(generation);
+    uint64_t generation = 0;
+    const bool wantInput = mask_.WantsInput();
+    if (mask_.Begin(generation)) {
         return true;
     }
     for (;;) {
         pollfd fds[] = {{fd_, static_cast<short>(wantInput ? POLLIN : 0), 0},
-                        {maskChanged_.fd(), POLLIN, 0}};
+                        {mask_.fd(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return FailWithErrno(errno);
         }
-        if ((fds[1].revents & POLLIN) != 0) {
-            maskChanged_.Drain();
-            if (const uint64_t now = maskGeneration_.load(); now != generation) {
-                seenMaskGeneration_.store(now);
-                return true;
-            }
+        if ((fds[1].revents & POLLIN) != 0 && mask_.Changed(generation)) {
+            return true;
         }
         if ((fds[0].revents & kGone) != 0) {
             // A hung-up device polls readable for ever; only bytes still queued count as
@@ -420,18 +397,6 @@ bool LinuxSerialPort::GetOverlappedResult(Overlapped& overlapped, uint32_t& tran
             return FinishWrite(overlapped, transferred, static_cast<uint32_t>(err));
         }
     }
-}
-
-// Ends the pending write on `overlapped` with `error` (ERROR_SUCCESS: all bytes taken).
-bool LinuxSerialPort::FinishWrite(Overlapped& overlapped, uint32_t& transferred, uint32_t error) {
-    transferred = static_cast<uint32_t>(overlapped.pendingDone);
-    overlapped.pendingBytes = nullptr;
-    SignalDone(overlapped);
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace drel::platform

@@ -29,6 +29,7 @@
 #include <string>
 
 #include "LinuxTermios.h"
+#include "PortCompletion.h"
 #include "SerialPort.h"
 #include "WakeSignal.h"
 
@@ -72,18 +73,12 @@ class LinuxSerialPort final : public SerialPort {
     int SetModemLines(const Dcb& dcb);
     int PushPendingWrite(Overlapped& overlapped);
     int WaitUntilWritable();
-    bool FinishWrite(Overlapped& overlapped, uint32_t& transferred, uint32_t error);
 
     const int fd_;
     const bool hasErrorCounters_;  // the driver answers TIOCGICOUNT
-    WakeSignal maskChanged_;       // ends a pending WaitCommEvent
+    EventMask mask_;               // its change ends a pending WaitCommEvent
     WakeSignal txAborted_;         // ends a pending write completion
 
-    std::atomic<uint32_t> mask_{0};
-    // Bumped by every SetCommMask. A wait ends when it differs from the value the last wait
-    // ended with (seenMaskGeneration_), at once if it already does when the wait begins.
-    std::atomic<uint64_t> maskGeneration_{0};
-    std::atomic<uint64_t> seenMaskGeneration_{0};
     // Bumped by every PurgeComm(PURGE_TXABORT); a pending write is aborted when it differs
     // from the value at its WriteFile.
     std::atomic<uint64_t> txAbortGeneration_{0};

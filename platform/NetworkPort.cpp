@@ -10,6 +10,7 @@
 #include "platform/ComPortSettings.h"
 #include "platform/CommError.h"
 #include "platform/NetworkConnect.h"
+#include "platform/PortCompletion.h"
 
 namespace drel::platform {
 
@@ -25,24 +26,10 @@ constexpr size_t kReceiveSize = 64 * 1024;
 // server that never answers purges costs this once per open.
 constexpr std::chrono::milliseconds kPurgePatience{500};
 
-void SignalDone(Overlapped& overlapped) {
-    if (overlapped.hEvent != nullptr) {
-        overlapped.hEvent->Set();
-    }
-}
-
 int MillisecondsLeft(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// As a local port reports before anything was set: DTR and RTS on.
-Dcb InitialShadow() {
-    Dcb dcb;
-    dcb.flags =
-        (DTR_CONTROL_ENABLE << DCB_fDtrControlShift) | (RTS_CONTROL_ENABLE << DCB_fRtsControlShift);
-    return dcb;
 }
 
 std::unique_ptr<NetworkPort> Fail(uint32_t error) {
@@ -61,8 +48,7 @@ std::unique_ptr<NetworkPort> NetworkPort::Open(const NetworkAddress& address,
     }
     const bool rfc2217 = address.protocol == NetworkAddress::Protocol::Rfc2217;
     std::unique_ptr<NetworkPort> port(new NetworkPort(fd, rfc2217));
-    if (!port->maskChanged_.IsValid() || !port->txAborted_.IsValid() ||
-        !port->outputWaiting_.IsValid()) {
+    if (!port->mask_.IsValid() || !port->txAborted_.IsValid() || !port->outputWaiting_.IsValid()) {
         return Fail(static_cast<uint32_t>(errno));
     }
     if (rfc2217 && !port->Negotiate(deadline, stopFd)) {
@@ -71,7 +57,7 @@ std::unique_ptr<NetworkPort> NetworkPort::Open(const NetworkAddress& address,
     return port;
 }
 
-NetworkPort::NetworkPort(int fd, bool rfc2217) : fd_(fd), shadow_(InitialShadow()) {
+NetworkPort::NetworkPort(int fd, bool rfc2217) : fd_(fd), shadow_(InitialPortState()) {
     if (rfc2217) {
         comPort_.emplace();
     }
@@ -188,9 +174,7 @@ bool NetworkPort::SendCommands(const std::string& commands) {
 }
 
 bool NetworkPort::SetCommMask(uint32_t mask) {
-    mask_.store(mask);
-    maskGeneration_.fetch_add(1);
-    maskChanged_.Raise();
+    mask_.Set(mask);
     return true;
 }
 
@@ -336,10 +320,9 @@ bool NetworkPort::GetCommModemStatus(uint32_t& status) {
 
 bool NetworkPort::WaitCommEvent(uint32_t& events) {
     events = 0;
-    const uint64_t generation = maskGeneration_.load();
-    const bool wantInput = (mask_.load() & EV_RXCHAR) != 0;
-    if (generation != seenMaskGeneration_.load()) {
-        seenMaskGeneration_.store(generation);
+    uint64_t generation = 0;
+    const bool wantInput = mask_.WantsInput();
+    if (mask_.Begin(generation)) {
         return true;
     }
     for (;;) {
@@ -356,19 +339,15 @@ bool NetworkPort::WaitCommEvent(uint32_t& events) {
             wanted |= output_.empty() ? 0 : POLLOUT;
         }
         pollfd fds[] = {
-            {fd_, wanted, 0}, {maskChanged_.fd(), POLLIN, 0}, {outputWaiting_.fd(), POLLIN, 0}};
+            {fd_, wanted, 0}, {mask_.fd(), POLLIN, 0}, {outputWaiting_.fd(), POLLIN, 0}};
         if (poll(fds, 3, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return FailWithErrno(errno);
         }
-        if ((fds[1].revents & POLLIN) != 0) {
-            maskChanged_.Drain();
-            if (const uint64_t now = maskGeneration_.load(); now != generation) {
-                seenMaskGeneration_.store(now);
-                return true;
-            }
+        if ((fds[1].revents & POLLIN) != 0 && mask_.Changed(generation)) {
+            return true;
         }
         if ((fds[2].revents & POLLIN) != 0) {
             outputWaiting_.Drain();
@@ -488,17 +467,6 @@ bool NetworkPort::GetOverlappedResult(Overlapped& overlapped, uint32_t& transfer
             return FinishWrite(overlapped, transferred, static_cast<uint32_t>(err));
         }
     }
-}
-
-bool NetworkPort::FinishWrite(Overlapped& overlapped, uint32_t& transferred, uint32_t error) {
-    transferred = static_cast<uint32_t>(overlapped.pendingDone);
-    overlapped.pendingBytes = nullptr;
-    SignalDone(overlapped);
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return false;
-    }
-    return true;
 }
 
 std::vector<std::string> NetworkPort::TakeNotices() {

@@ -31,6 +31,7 @@
 
 #include "platform/ComPortClient.h"
 #include "platform/NetworkAddress.h"
+#include "platform/PortCompletion.h"
 #include "platform/SerialPort.h"
 #include "platform/WakeSignal.h"
 
@@ -86,17 +87,13 @@ class NetworkPort final : public SerialPort {
     void AwaitPurgeAnswer(uint32_t answered, std::chrono::steady_clock::time_point deadline);
     void KeepSendingLocked();
     void TakePendingLocked(Overlapped& overlapped);
-    bool FinishWrite(Overlapped& overlapped, uint32_t& transferred, uint32_t error);
     int WaitUntilSendable();
 
     const int fd_;
-    WakeSignal maskChanged_;    // ends a pending WaitCommEvent
+    EventMask mask_;            // its change ends a pending WaitCommEvent
     WakeSignal txAborted_;      // ends a pending write completion
     WakeSignal outputWaiting_;  // tells the receive loop's wait that output is left to send
 
-    std::atomic<uint32_t> mask_{0};
-    std::atomic<uint64_t> maskGeneration_{0};
-    std::atomic<uint64_t> seenMaskGeneration_{0};
     std::atomic<uint64_t> txAbortGeneration_{0};
     std::atomic<uint64_t> pendingWriteGeneration_{0};
 
