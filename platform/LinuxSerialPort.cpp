@@ -58,7 +58,7 @@ std::unique_ptr<LinuxSerialPort> LinuxSerialPort::Open(const std::string& path) 
         return FailOpen(fd, errno);
     }
     std::unique_ptr<LinuxSerialPort> port(new LinuxSerialPort(fd));
-    if (!port->mask_.IsValid() || !port->txAborted_.IsValid()) {
+    if (!port->mask_.IsValid() || !port->writeAbort_.IsValid()) {
         FailWithErrno(errno);
         return nullptr;
     }
@@ -92,8 +92,7 @@ bool LinuxSerialPort::SetupComm(uint32_t inQueue, uint32_t outQueue) {
 
 bool LinuxSerialPort::PurgeComm(uint32_t flags) {
     if ((flags & PURGE_TXABORT) != 0) {
-        txAbortGeneration_.fetch_add(1);
-        txAborted_.Raise();
+        writeAbort_.Raise();
     }
     // PURGE_RXABORT has nothing to end: reads never wait.
     const bool input = (flags & PURGE_RXCLEAR) != 0;
@@ -318,7 +317,7 @@ bool LinuxSerialPort::ReadFile(uint8_t* buffer, uint32_t count, uint32_t& read,
 }
 
 bool LinuxSerialPort::WriteFile(const uint8_t* bytes, uint32_t count, Overlapped& overlapped) {
-    pendingWriteGeneration_.store(txAbortGeneration_.load());
+    writeAbort_.Arm();
     overlapped.pendingBytes = bytes;
     overlapped.pendingCount = count;
     overlapped.pendingDone = 0;
@@ -361,12 +360,12 @@ int LinuxSerialPort::PushPendingWrite(Overlapped& overlapped) {
 // Waits until the kernel takes more output or a PurgeComm(PURGE_TXABORT) comes. Returns 0, or
 // EIO when the device has gone away.
 int LinuxSerialPort::WaitUntilWritable() {
-    pollfd fds[] = {{fd_, POLLOUT, 0}, {txAborted_.fd(), POLLIN, 0}};
+    pollfd fds[] = {{fd_, POLLOUT, 0}, {writeAbort_.fd(), POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) {
         return errno == EINTR ? 0 : errno;
     }
     if ((fds[1].revents & POLLIN) != 0) {
-        txAborted_.Drain();
+        writeAbort_.Drain();
     }
     return (fds[0].revents & kGone) != 0 ? EIO : 0;
 }
@@ -379,7 +378,7 @@ bool LinuxSerialPort::GetOverlappedResult(Overlapped& overlapped, uint32_t& tran
         return true;
     }
     for (;;) {
-        if (txAbortGeneration_.load() != pendingWriteGeneration_.load()) {
+        if (writeAbort_.Aborted()) {
             return FinishWrite(overlapped, transferred, ERROR_OPERATION_ABORTED);
         }
         if (const int err = PushPendingWrite(overlapped); err != 0) {

@@ -77,12 +77,7 @@ class LinuxSerialPort final : public SerialPort {
     const int fd_;
     const bool hasErrorCounters_;  // the driver answers TIOCGICOUNT
     EventMask mask_;               // its change ends a pending WaitCommEvent
-    WakeSignal txAborted_;         // ends a pending write completion
-
-    // Bumped by every PurgeComm(PURGE_TXABORT); a pending write is aborted when it differs
-    // from the value at its WriteFile.
-    std::atomic<uint64_t> txAbortGeneration_{0};
-    std::atomic<uint64_t> pendingWriteGeneration_{0};
+    WriteAbort writeAbort_;        // ends a pending write completion
 
     std::mutex stateMutex_;  // guards what follows; held only around non-blocking calls
     // The block last set, for the fields termios has no place for.

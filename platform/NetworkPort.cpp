@@ -48,7 +48,7 @@ std::unique_ptr<NetworkPort> NetworkPort::Open(const NetworkAddress& address,
     }
     const bool rfc2217 = address.protocol == NetworkAddress::Protocol::Rfc2217;
     std::unique_ptr<NetworkPort> port(new NetworkPort(fd, rfc2217));
-    if (!port->mask_.IsValid() || !port->txAborted_.IsValid() || !port->outputWaiting_.IsValid()) {
+    if (!port->mask_.IsValid() || !port->writeAbort_.IsValid() || !port->outputWaiting_.IsValid()) {
         return Fail(static_cast<uint32_t>(errno));
     }
     if (rfc2217 && !port->Negotiate(deadline, stopFd)) {
@@ -161,13 +161,25 @@ void NetworkPort::KeepSendingLocked() {
     }
 }
 
-// Queues commands for the server behind everything queued before them.
-bool NetworkPort::SendCommands(const std::string& commands) {
+// Builds a command with the COM-PORT client and queues it behind everything queued before it,
+// under one lock. Raw TCP has no such commands: modem lines and breaks fail as on a port without
+// them.
+template <class Build>
+bool NetworkPort::SendComPortCommand(Build build) {
+    if (!comPort_) {
+        return FailWithErrno(ENOTTY);
+    }
     std::lock_guard lock(mutex_);
+    return QueueLocked(build(*comPort_));
+}
+
+// Queues `bytes` for the server behind everything queued before them and sends what the socket
+// takes. Fails with EIO once the connection has ended.
+bool NetworkPort::QueueLocked(const std::string& bytes) {
     if (endedWith_ != 0) {
         return FailWithErrno(EIO);
     }
-    output_ += commands;
+    output_ += bytes;
     SendLocked();
     KeepSendingLocked();
     return true;
@@ -187,8 +199,7 @@ bool NetworkPort::SetupComm(uint32_t inQueue, uint32_t outQueue) {
 
 bool NetworkPort::PurgeComm(uint32_t flags) {
     if ((flags & PURGE_TXABORT) != 0) {
-        txAbortGeneration_.fetch_add(1);
-        txAborted_.Raise();
+        writeAbort_.Raise();
     }
     const bool input = (flags & PURGE_RXCLEAR) != 0;
     const bool output = (flags & PURGE_TXCLEAR) != 0;
@@ -199,14 +210,11 @@ bool NetworkPort::PurgeComm(uint32_t flags) {
     if (!comPort_ || (!input && !output)) {
         return true;
     }
-    std::string command;
     uint32_t answered = 0;
-    {
-        std::lock_guard lock(mutex_);
-        command = comPort_->Purge(input, output);
-        answered = comPort_->PurgesAnswered();
-    }
-    if (!SendCommands(command)) {
+    if (!SendComPortCommand([&](ComPortClient& client) {
+            answered = client.PurgesAnswered();
+            return client.Purge(input, output);
+        })) {
         return false;
     }
     if (input) {
@@ -255,16 +263,7 @@ bool NetworkPort::SetCommState(const Dcb& dcb) {
     }
     shadow_ = dcb;
     shadow_.DCBlength = sizeof(Dcb);
-    if (!comPort_) {
-        return true;
-    }
-    if (endedWith_ != 0) {
-        return FailWithErrno(EIO);
-    }
-    output_ += commands;
-    SendLocked();
-    KeepSendingLocked();
-    return true;
+    return !comPort_ || QueueLocked(commands);
 }
 
 bool NetworkPort::EscapeCommFunction(uint32_t function) {
@@ -272,41 +271,19 @@ bool NetworkPort::EscapeCommFunction(uint32_t function) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    if (!comPort_) {
-        return FailWithErrno(ENOTTY);
-    }
-    std::string command;
-    {
-        std::lock_guard lock(mutex_);
-        command = function == SETDTR || function == CLRDTR ? comPort_->SetDtr(function == SETDTR)
-                                                           : comPort_->SetRts(function == SETRTS);
-    }
-    return SendCommands(command);
+    const bool dtr = function == SETDTR || function == CLRDTR;
+    return SendComPortCommand([&](ComPortClient& client) {
+        return dtr ? client.SetDtr(function == SETDTR) : client.SetRts(function == SETRTS);
+    });
 }
 
 // The break command queues behind the data written before it, which the server sends first.
 bool NetworkPort::SetCommBreak() {
-    if (!comPort_) {
-        return FailWithErrno(ENOTTY);
-    }
-    std::string command;
-    {
-        std::lock_guard lock(mutex_);
-        command = comPort_->SetBreak(true);
-    }
-    return SendCommands(command);
+    return SendComPortCommand([](ComPortClient& client) { return client.SetBreak(true); });
 }
 
 bool NetworkPort::ClearCommBreak() {
-    if (!comPort_) {
-        return FailWithErrno(ENOTTY);
-    }
-    std::string command;
-    {
-        std::lock_guard lock(mutex_);
-        command = comPort_->SetBreak(false);
-    }
-    return SendCommands(command);
+    return SendComPortCommand([](ComPortClient& client) { return client.SetBreak(false); });
 }
 
 bool NetworkPort::GetCommModemStatus(uint32_t& status) {
@@ -385,7 +362,7 @@ bool NetworkPort::ReadFile(uint8_t* buffer, uint32_t count, uint32_t& read,
 }
 
 bool NetworkPort::WriteFile(const uint8_t* bytes, uint32_t count, Overlapped& overlapped) {
-    pendingWriteGeneration_.store(txAbortGeneration_.load());
+    writeAbort_.Arm();
     overlapped.pendingBytes = bytes;
     overlapped.pendingCount = count;
     overlapped.pendingDone = 0;
@@ -427,12 +404,12 @@ void NetworkPort::TakePendingLocked(Overlapped& overlapped) {
 
 // Waits until the socket takes more or a PurgeComm(PURGE_TXABORT) comes.
 int NetworkPort::WaitUntilSendable() {
-    pollfd fds[] = {{fd_, POLLOUT, 0}, {txAborted_.fd(), POLLIN, 0}};
+    pollfd fds[] = {{fd_, POLLOUT, 0}, {writeAbort_.fd(), POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) {
         return errno == EINTR ? 0 : errno;
     }
     if ((fds[1].revents & POLLIN) != 0) {
-        txAborted_.Drain();
+        writeAbort_.Drain();
     }
     return 0;
 }
@@ -443,7 +420,7 @@ bool NetworkPort::GetOverlappedResult(Overlapped& overlapped, uint32_t& transfer
         return true;
     }
     for (;;) {
-        if (txAbortGeneration_.load() != pendingWriteGeneration_.load()) {
+        if (writeAbort_.Aborted()) {
             return FinishWrite(overlapped, transferred, ERROR_OPERATION_ABORTED);
         }
         {

@@ -83,7 +83,9 @@ class NetworkPort final : public SerialPort {
     bool Negotiate(std::chrono::steady_clock::time_point deadline, int stopFd);
     int ReceiveLocked();
     int SendLocked();
-    bool SendCommands(const std::string& commands);
+    template <class Build>
+    bool SendComPortCommand(Build build);
+    bool QueueLocked(const std::string& bytes);
     void AwaitPurgeAnswer(uint32_t answered, std::chrono::steady_clock::time_point deadline);
     void KeepSendingLocked();
     void TakePendingLocked(Overlapped& overlapped);
@@ -91,11 +93,8 @@ class NetworkPort final : public SerialPort {
 
     const int fd_;
     EventMask mask_;            // its change ends a pending WaitCommEvent
-    WakeSignal txAborted_;      // ends a pending write completion
+    WriteAbort writeAbort_;     // ends a pending write completion
     WakeSignal outputWaiting_;  // tells the receive loop's wait that output is left to send
-
-    std::atomic<uint64_t> txAbortGeneration_{0};
-    std::atomic<uint64_t> pendingWriteGeneration_{0};
 
     std::mutex mutex_;  // guards what follows; held only around non-blocking calls
     std::optional<ComPortClient> comPort_;  // none over raw TCP

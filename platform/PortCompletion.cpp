@@ -54,4 +54,9 @@ bool EventMask::Changed(uint64_t generation) {
     return false;
 }
 
+void WriteAbort::Raise() {
+    generation_.fetch_add(1);
+    aborted_.Raise();
+}
+
 }  // namespace drel::platform

@@ -1,8 +1,8 @@
 #pragma once
 
 // What every port does the same way, whatever carries its bytes: completing an operation for
-// whoever waits on it, the line state before anything was set, and the event mask whose change
-// ends a pending wait for events.
+// whoever waits on it, the line state before anything was set, the event mask whose change ends
+// a pending wait for events, and the abort that ends a pending write.
 
 #include <atomic>
 #include <cstdint>
@@ -58,6 +58,33 @@ class EventMask {
     // (seen_), at once if it already does when the wait begins.
     std::atomic<uint64_t> generation_{0};
     std::atomic<uint64_t> seen_{0};
+};
+
+// The abort of a pending write (PurgeComm with PURGE_TXABORT): it ends the write in progress
+// when it comes, and a write that begins afterwards is not touched by it. One write is pending
+// at a time.
+class WriteAbort {
+  public:
+    // IsValid() tells whether the wake signal could be made.
+    bool IsValid() const { return aborted_.IsValid(); }
+
+    // The descriptor a write's wait polls for POLLIN beside its port; Drain it once readable.
+    int fd() const { return aborted_.fd(); }
+    void Drain() { aborted_.Drain(); }
+
+    // Aborts the pending write. Any thread.
+    void Raise();
+
+    // A write begins: aborts from now on end it. The writing thread.
+    void Arm() { armedAt_.store(generation_.load()); }
+
+    // Whether an abort came since the write began. The writing thread.
+    bool Aborted() const { return generation_.load() != armedAt_.load(); }
+
+  private:
+    WakeSignal aborted_;
+    std::atomic<uint64_t> generation_{0};  // bumped by every abort
+    std::atomic<uint64_t> armedAt_{0};     // the count when the pending write began
 };
 
 }  // namespace drel::platform
