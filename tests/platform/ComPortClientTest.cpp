@@ -10,35 +10,20 @@
 #include <vector>
 
 #include "platform/CommTypes.h"
+#include "support/LoopbackServer.h"
 
 namespace drel::platform {
 namespace {
 
 using namespace telnet;
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string bytes;
-    for (const int value : values) {
-        bytes += static_cast<char>(value);
-    }
-    return bytes;
-}
-
-std::string ComPort(std::initializer_list<int> payload) {
-    return Bytes({kIac, kSb, kOptionComPort}) + Bytes(payload) + Bytes({kIac, kSe});
-}
+using test::Agreeing;
+using test::Bytes;
+using test::ComPort;
 
 ComPortClient::Received Serve(ComPortClient& client, const std::string& bytes) {
     ComPortClient::Received received;
     client.Receive(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), received);
     return received;
-}
-
-// A server that agrees to everything the client offers and asks.
-std::string Agreeing() {
-    return Bytes({kIac, kDo, kOptionBinary, kIac, kWill, kOptionBinary, kIac, kDo,
-                  kOptionSuppressGoAhead, kIac, kWill, kOptionSuppressGoAhead, kIac, kDo,
-                  kOptionComPort});
 }
 
 TEST(ComPortClientTest, AnAgreeingServerSettlesTheNegotiationAndCarriesBinary) {

@@ -2,7 +2,8 @@
 
 // A server the test plays on a loopback socket, for tests of network ports: it listens on a free
 // port of 127.0.0.1, takes one connection and sends and receives what the test says; and the
-// Telnet bytes of an RFC 2217 server's side of the negotiation.
+// Telnet bytes of an RFC 2217 server's side of the negotiation, for these and the client's own
+// tests.
 
 #include <chrono>
 #include <cstdint>
