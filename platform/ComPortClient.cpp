@@ -18,6 +18,9 @@ constexpr uint8_t kNotifyLineState = 6;
 constexpr uint8_t kNotifyModemState = 7;
 constexpr uint8_t kSetLineStateMask = 10;
 constexpr uint8_t kPurgeData = 12;
+constexpr uint8_t kPurgeReceived = 1;
+constexpr uint8_t kPurgeSent = 2;
+constexpr uint8_t kPurgeBoth = 3;
 constexpr uint8_t kServerOffset = 100;
 
 // The line errors the server is asked to report: overrun, parity, framing, break. The bits are
@@ -215,7 +218,12 @@ void ComPortClient::OnComPortAnswer(const std::string& payload, Received& out) {
     const auto code = static_cast<uint8_t>(payload[0]);
     if (code == kServerOffset + kPurgeData) {
         ++purgesAnswered_;
-        out.dataBeforePurge = out.data.size();
+        // 1 and 3 purge what the server's line received (2 only what it was to send).
+        const bool receivedPurged =
+            payload.size() == 2 && (payload[1] == kPurgeReceived || payload[1] == kPurgeBoth);
+        if (receivedPurged) {
+            out.dataBeforePurge = out.data.size();
+        }
         return;
     }
     if (code == kServerOffset + kNotifyLineState && payload.size() == 2) {
@@ -304,7 +312,8 @@ std::string ComPortClient::SetBreak(bool on) {
 }
 
 std::string ComPortClient::Purge(bool receive, bool transmit) {
-    const uint8_t which = receive && transmit ? 3 : (receive ? 1 : 2);
+    const uint8_t which =
+        receive && transmit ? kPurgeBoth : (receive ? kPurgeReceived : kPurgeSent);
     return Command(kPurgeData, std::string(1, static_cast<char>(which)));
 }
 

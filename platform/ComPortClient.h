@@ -35,8 +35,8 @@ class ComPortClient {
     struct Received {
         std::string data;   // the serial line's bytes
         std::string reply;  // what to send back to the server at once
-        // When the server answered a purge: how many bytes of `data` came before its last
-        // answer, sent before the purge was carried out.
+        // When the server answered a purge of what its line received: how many bytes of `data`
+        // came before its last such answer, sent before the purge was carried out.
         std::optional<size_t> dataBeforePurge;
     };
 

@@ -116,6 +116,25 @@ TEST(ComPortClientTest, ASettingTheServerDidNotTakeIsToldOnceAndAnUnansweredOneN
     EXPECT_TRUE(client.TakeNotices().empty());
 }
 
+// The server's answer to a purge marks where its line's bytes from before the purge end; only a
+// purge of what it received (1, or 3 for both) does.
+TEST(ComPortClientTest, PurgeAnswersMarkWhereTheLinesOldBytesEnd) {
+    const struct {
+        int purged;
+        std::optional<size_t> before;
+    } cases[] = {{1, 3}, {3, 3}, {2, std::nullopt}};
+    for (const auto& c : cases) {
+        ComPortClient client;
+        client.Open();
+        Serve(client, Agreeing());
+        const ComPortClient::Received received =
+            Serve(client, "old" + ComPort({112, c.purged}) + "new");
+        EXPECT_EQ(received.data, "oldnew") << c.purged;
+        EXPECT_EQ(received.dataBeforePurge, c.before) << c.purged;
+        EXPECT_EQ(client.PurgesAnswered(), 1u) << c.purged;
+    }
+}
+
 TEST(ComPortClientTest, LineAndModemReportsReadAsALocalPorts) {
     ComPortClient client;
     client.Open();
