@@ -26,6 +26,7 @@
 #include "connection/ReceivedHistory.h"
 #include "connection/ReconnectChoice.h"
 #include "connection/SessionLog.h"
+#include "connection/TransferInbox.h"
 #include "connection/UserInterface.h"
 #include "connection/UserWriter.h"
 #include "download/CaptureImageName.h"
@@ -101,6 +102,11 @@ struct PortConnection {
     std::atomic<DownloadObserver*> downloadObserver{nullptr};
     // Handed every read as read; set before the port is opened, none in the windows.
     std::atomic<ReceiveTap*> receiveTap{nullptr};
+    // A file transfer (FileTransfer.h): while `transferring` is 1 the receive loop hands what it
+    // reads to `transferInbox`, which the transfer's thread waits on, instead of the watchers.
+    std::atomic<int> transferring{0};
+    std::thread transferThread;
+    TransferInbox transferInbox;
 };
 
 }  // namespace drel

@@ -6,6 +6,7 @@
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLog.h"
+#include "connection/FileTransfer.h"
 #include "connection/InputRate.h"
 #include "connection/PortReadWrite.h"
 #include "connection/Reconnect.h"
@@ -74,6 +75,20 @@ void HandRuns(PortConnection& c, StreamWatchers& watchers, const uint8_t* bytes,
     }
 }
 
+// While a file transfer runs, what the receiver sends goes to the transfer, and the terminal shows
+// it without the protocol's answers (ACK, NAK, CAN and the 'C' that asks for CRC-16 packets).
+void HandToTransfer(PortConnection& c, const uint8_t* bytes, int count) {
+    c.transferInbox.Put(bytes, static_cast<size_t>(count));
+    std::string shown;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t byte = bytes[i];
+        if (byte != 0x06 && byte != 0x15 && byte != 0x18 && byte != 'C') {
+            shown += static_cast<char>(byte);
+        }
+    }
+    DisplayBytes(c, reinterpret_cast<const uint8_t*>(shown.data()), static_cast<int>(shown.size()));
+}
+
 // Reads, shows and watches until the input queue is empty or the connection closes. Returns
 // false when the device has gone away: a read failed twice in a row.
 bool DrainInput(PortConnection& c, StreamWatchers& watchers, bool& lastReadFailed,
@@ -92,7 +107,11 @@ bool DrainInput(PortConnection& c, StreamWatchers& watchers, bool& lastReadFaile
         if (ReceiveTap* tap = c.receiveTap.load(); tap != nullptr && count > 0) {
             tap->Received(buffer, static_cast<size_t>(count));
         }
-        HandRuns(c, watchers, buffer, count, drained);
+        if (c.transferring != 0 && count > 0) {
+            HandToTransfer(c, buffer, count);
+        } else {
+            HandRuns(c, watchers, buffer, count, drained);
+        }
         if (count < kReadSize) {
             // The read took all the port held: asking again would find the queue empty, and
             // what comes meanwhile ends the next wait at once.
@@ -152,6 +171,7 @@ int ReceiveLoop(PortConnection& c) {
     }
     // The worker waits on the request events: they go only once it has ended.
     StopDownloadWorker(c);
+    StopFileTransfer(c);
     c.headerRequest.reset();
     c.recordRequest.reset();
     return 1;

@@ -9,6 +9,7 @@
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/ConnectionLifecycle.h"
+#include "connection/FileTransfer.h"
 #include "connection/LineControl.h"
 #include "download/DownloadWorker.h"
 #include "platform/CommTypes.h"
@@ -34,6 +35,7 @@ void ReplaceDevice(PortConnection& c, std::unique_ptr<platform::SerialPort> devi
 
 void LetDeviceGo(PortConnection& c) {
     StopDownloadWorker(c);
+    StopFileTransfer(c);
     // A write the dead device still holds off ends now, and the swap need not wait for it.
     c.port->PurgeComm(platform::PURGE_TXABORT);
     ReplaceDevice(c, nullptr);
