@@ -227,6 +227,11 @@ const MessageMap* CDrelDoc::GetMessageMap() const {
             MapUpdateUI(ID_PORT_LOG_START, &CDrelDoc::OnUpdatePortLogStart),
             MapUpdateUI(ID_PORT_LOG_STOP, &CDrelDoc::OnUpdatePortLogStop),
             MapUpdateUI(ID_INDICATOR_LOG, &CDrelDoc::OnUpdatePortLogStop),
+            MapCommandRange(ID_TRANSFER_YMODEM, ID_TRANSFER_XMODEM, &CDrelDoc::OnTransferSend),
+            MapUpdateUIRange(ID_TRANSFER_YMODEM, ID_TRANSFER_XMODEM,
+                             &CDrelDoc::OnUpdateTransferSend),
+            MapCommand(ID_TRANSFER_CANCEL, &CDrelDoc::OnTransferCancel),
+            MapUpdateUI(ID_TRANSFER_CANCEL, &CDrelDoc::OnUpdateTransferCancel),
         });
     return &map;
 }

@@ -68,6 +68,14 @@ class CDrelDoc : public CDocument {
     void OnUpdatePortLogStart(CCmdUI& ui);
     void OnUpdatePortLogStop(CCmdUI& ui);
 
+    // "Send with &YMODEM...", "Send with &XMODEM-1K...", "Send with X&MODEM...": asks for a file
+    // and sends it (FileTransfer.h), enabled while connected and no transfer or download runs;
+    // "&Cancel Transfer" while one runs. What cannot start is told in a box.
+    void OnTransferSend(int id);
+    void OnTransferCancel();
+    void OnUpdateTransferSend(CCmdUI& ui);
+    void OnUpdateTransferCancel(CCmdUI& ui);
+
   protected:
     const MessageMap* GetMessageMap() const override;
 

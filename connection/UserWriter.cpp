@@ -30,6 +30,11 @@ void UserWriter::Break(std::chrono::milliseconds duration) {
 }
 
 void UserWriter::Queue(Job job) {
+    // Nothing of the user's may land between a file transfer's packets.
+    if (c_.transferring != 0) {
+        c_.ui.ShowStatus("Not sent: a file transfer is running");
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         // Checked under the lock: a close clears `connected` before its Stop takes the lock, so

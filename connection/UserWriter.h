@@ -32,8 +32,8 @@ class UserWriter {
     ~UserWriter() = default;
 
     // Queues `bytes` for one WritePort call and returns at once. Drops them when the connection
-    // is not connected; sends them on the calling thread, waiting for the port, when no thread
-    // can be started. Any thread.
+    // is not connected, or while a file transfer runs (saying so in the status bar); sends them on
+    // the calling thread, waiting for the port, when no thread can be started. Any thread.
     void Write(std::string bytes);
 
     // Queues a break of `duration` behind what was queued before, and returns at once: once the

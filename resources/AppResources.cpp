@@ -75,6 +75,11 @@ constexpr MenuItem kPortMenu[] = {
     {},
     {"Reconnect &Automatically", ID_PORT_RECONNECT},
 };
+constexpr MenuItem kTransferMenu[] = {
+    {"Send with &YMODEM...", ID_TRANSFER_YMODEM}, {"Send with &XMODEM-1K...", ID_TRANSFER_XMODEM1K},
+    {"Send with X&MODEM...", ID_TRANSFER_XMODEM}, {},
+    {"&Cancel Transfer", ID_TRANSFER_CANCEL},
+};
 constexpr MenuItem kWindowMenu[] = {
     {"&New Window", ID_WINDOW_NEW},
     {"&Cascade", ID_WINDOW_CASCADE},
@@ -83,8 +88,8 @@ constexpr MenuItem kWindowMenu[] = {
 };
 constexpr MenuItem kTerminalMenu[] = {
     {"&File", 0, kTerminalFileMenu}, {"&Edit", 0, kEditMenu}, {"&View", 0, kTerminalViewMenu},
-    {"&Auto", 0, kAutoMenu},         {"&Port", 0, kPortMenu}, {"&Window", 0, kWindowMenu},
-    {"&Help", 0, kHelpMenu},
+    {"&Auto", 0, kAutoMenu},         {"&Port", 0, kPortMenu}, {"&Transfer", 0, kTransferMenu},
+    {"&Window", 0, kWindowMenu},     {"&Help", 0, kHelpMenu},
 };
 
 constexpr MenuTemplate kMenus[] = {

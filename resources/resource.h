@@ -18,6 +18,11 @@
 #define ID_PORT_LOG_STOP 32778
 #define ID_PORT_SEND_HEX 32779
 #define ID_VIEW_HEX 32780
+// "&Transfer": send a file with YMODEM, XMODEM-1K or XMODEM (in this order), and cancel it.
+#define ID_TRANSFER_YMODEM 32781
+#define ID_TRANSFER_XMODEM1K 32782
+#define ID_TRANSFER_XMODEM 32783
+#define ID_TRANSFER_CANCEL 32784
 
 // Status bar panes of the modem inputs of the active terminal's port, in this order.
 #define ID_INDICATOR_CTS 32790
