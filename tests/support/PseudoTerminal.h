@@ -37,6 +37,9 @@ class PseudoTerminal {
     // to the terminal, not to a descriptor).
     int SlaveFd() const { return slaveFd_; }
 
+    // The master, non-blocking, for a test that moves the device's bytes itself (a relay).
+    int MasterFd() const { return masterFd_; }
+
     // Sends `bytes` to the port, waiting up to `timeout` for room. False when the master fails
     // or the port does not take them in time.
     bool Write(const uint8_t* bytes, size_t count, std::chrono::milliseconds timeout = kPatience);
