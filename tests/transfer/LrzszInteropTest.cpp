@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "support/LrzszReceiver.h"
 #include "support/PseudoTerminal.h"
 #include "transfer/TransferSender.h"
 
@@ -27,58 +28,14 @@ namespace {
 using namespace drel::transfer;
 using namespace std::chrono_literals;
 using drel::test::PseudoTerminal;
+using drel::test::ReadWholeFile;
+using drel::test::ReceiverFolder;
+using drel::test::StartReceiver;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr auto kTransferPatience = 120s;
 constexpr int64_t kMtime = 1700000000;
-
-// A folder of its own for one receiver: it writes the file into in/, its messages to log.
-class ReceiverFolder {
-  public:
-    ReceiverFolder() {
-        std::string pattern = (fs::temp_directory_path() / "drel-xfer-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            root_ = pattern;
-            fs::create_directory(root_ / "in");
-        }
-    }
-    ~ReceiverFolder() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    fs::path In() const { return root_ / "in"; }
-    fs::path Log() const { return root_ / "log"; }
-
-  private:
-    fs::path root_;
-};
-
-// Starts `argv` with the pseudo-terminal's slave as its standard input and output, in `folder`.
-// Returns its process id, or -1.
-pid_t StartReceiver(const std::vector<std::string>& argv, const std::string& slave,
-                    const ReceiverFolder& folder) {
-    std::vector<char*> args;
-    for (const auto& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    const std::string in = folder.In().string();
-    const std::string log = folder.Log().string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls: the test process has other threads.
-        const int port = open(slave.c_str(), O_RDWR);
-        const int err = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (port < 0 || err < 0 || chdir(in.c_str()) != 0 || dup2(port, 0) < 0 ||
-            dup2(port, 1) < 0 || dup2(err, 2) < 0) {
-            _exit(127);
-        }
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
 
 // Pumps bytes between `sender` and the master of `pty` until the sender ends or the patience
 // runs out; returns the sender's result.
@@ -120,11 +77,6 @@ int WaitForReceiver(pid_t pid, PseudoTerminal& pty) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::vector<uint8_t> RandomFile(size_t size) {
     std::vector<uint8_t> bytes(size);
     uint32_t state = 99;
@@ -133,12 +85,6 @@ std::vector<uint8_t> RandomFile(size_t size) {
         byte = static_cast<uint8_t>(state >> 24);
     }
     return bytes;
-}
-
-std::string LogTail(const fs::path& path) {
-    const auto log = ReadFile(path);
-    const size_t keep = std::min<size_t>(log.size(), 400);
-    return std::string(log.end() - static_cast<std::ptrdiff_t>(keep), log.end());
 }
 
 constexpr size_t kSmallSizes[] = {0, 1, 127, 128, 1024, 1025};
@@ -167,8 +113,8 @@ void SendEach(TransferProtocol protocol, std::vector<std::string> argv,
         SpanSource source(file);
         TransferSender sender(protocol, {"image.bin", size, kMtime}, source);
         EXPECT_EQ(Pump(sender, pty), TransferResult::Completed);
-        EXPECT_EQ(WaitForReceiver(pid, pty), 0) << LogTail(folder.Log());
-        const auto got = ReadFile(folder.In() / "image.bin");
+        EXPECT_EQ(WaitForReceiver(pid, pty), 0) << folder.LogTail();
+        const auto got = ReadWholeFile(folder.In() / "image.bin");
         ASSERT_GE(got.size(), size);
         EXPECT_TRUE(std::equal(file.begin(), file.end(), got.begin()));
         // XMODEM has no size: the receiver keeps the padding.
