@@ -179,7 +179,11 @@ void TransferSender::Wait(State state, TimePoint now) {
     state_ = state;
     retries_ = 0;
     requested_ = false;
-    deadline_ = now + kAnswerTimeout;
+    deadline_ = now + AnswerWait();
+}
+
+TransferSender::Clock::duration TransferSender::AnswerWait() const {
+    return InBatchEnd() ? Clock::duration(kBatchEndTimeout) : Clock::duration(kAnswerTimeout);
 }
 
 void TransferSender::Retry(TimePoint now, std::vector<uint8_t>& out) {
@@ -192,7 +196,7 @@ void TransferSender::Retry(TimePoint now, std::vector<uint8_t>& out) {
         return;
     }
     ++retries_;
-    deadline_ = now + kAnswerTimeout;
+    deadline_ = now + AnswerWait();
     // In the states that wait for the receiver's 'C' there is nothing to send again: its
     // request comes again by itself.
     if (state_ != State::WaitingForData && state_ != State::WaitingForBatchEnd) {

@@ -75,6 +75,10 @@ class TransferSender {
 
     static constexpr std::chrono::seconds kStartTimeout{60};
     static constexpr std::chrono::seconds kAnswerTimeout{10};
+    // Once EOT's ACK has said the file is through, the batch's end is waited for only this long:
+    // a receiver that has its file may end without asking for it, or without its last ACK
+    // reaching the line (lrzsz's rb), and the user should not wait ten seconds for that.
+    static constexpr std::chrono::seconds kBatchEndTimeout{2};
     static constexpr int kMaxRetries = 10;
     // How long the answer to a NAK or 'C' that asks for a transfer, its data or the batch's end
     // waits: lrzsz's rb and rx empty their input just after asking, and drop a packet that comes
@@ -128,6 +132,8 @@ class TransferSender {
     void Send(State state, std::vector<uint8_t> bytes, TimePoint now, std::vector<uint8_t>& out);
     void Wait(State state, TimePoint now);
     void Retry(TimePoint now, std::vector<uint8_t>& out);
+    // How long the step waited for now may wait for its answer.
+    Clock::duration AnswerWait() const;
     // Whether the packet out is YMODEM's block 0: the header or the batch's end.
     bool IsBlockZero() const;
     // After YMODEM's EOT was acknowledged: the file is through, only the batch's end is left.

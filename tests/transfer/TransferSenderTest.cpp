@@ -178,6 +178,7 @@ TEST_F(SenderTest, ASilentReceiverAfterTheFileDoesNotFailIt) {
         for (const char answer : reach) {
             Feed(std::string(1, answer));
         }
+        EXPECT_LE(sender_->NextDeadline(), now_ + Sender::kBatchEndTimeout);
         EXPECT_TRUE(TimeOut().empty());
         EXPECT_EQ(sender_->Result(), TransferResult::Completed);
     }
