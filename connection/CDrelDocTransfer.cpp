@@ -3,6 +3,7 @@
 #include "connection/CDrelDoc.h"
 #include "connection/FileTransfer.h"
 #include "framework/CFileDialog.h"
+#include "framework/DialogStyles.h"
 #include "resources/resource.h"
 
 namespace drel {

@@ -32,8 +32,6 @@ using devsim::test::Devsim;
 using devsim::test::kPatience;
 
 const QStringList kMenusWithoutTerminal = {"&File", "&View", "&Help"};
-const QStringList kMenusWithTerminal = {"&File", "&Edit",   "&View", "&Auto",
-                                        "&Port", "&Window", "&Help"};
 
 // The line as the port has set it up, seen from the device's side of the pseudo-terminal. The
 // kernel keeps a pseudo-terminal at eight data bits without parity whatever it is asked for

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -31,6 +32,10 @@ class QMenu;
 class QWidget;
 
 namespace drel::test {
+
+// The menu bar while a terminal window is open.
+inline const QStringList kMenusWithTerminal = {"&File", "&Edit",     "&View",   "&Auto",
+                                               "&Port", "&Transfer", "&Window", "&Help"};
 
 // Processes events until `condition` holds; false when it does not within `timeout`.
 bool WaitUntil(const std::function<bool()>& condition,

@@ -18,8 +18,6 @@ namespace drel::test {
 namespace {
 
 const QStringList kMenusWithoutTerminal = {"&File", "&View", "&Help"};
-const QStringList kMenusWithTerminal = {"&File", "&Edit",   "&View", "&Auto",
-                                        "&Port", "&Window", "&Help"};
 const std::string kDefaultTitle = "COM2 115200  N-8-1";
 
 // The item of `menu` whose text begins with `label`; null when there is none.
