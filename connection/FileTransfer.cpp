@@ -63,9 +63,10 @@ class TransferRun {
             std::vector<uint8_t> out;
             switch (c_.transferInbox.Wait(sender_.NextDeadline(), bytes)) {
                 case TransferInbox::Woke::Stopped:
-                    out = sender_.Cancel();
-                    Send(out);
                     return End(TransferResult::UserCancelled, true);
+                case TransferInbox::Woke::PortGone:
+                    portGone = true;
+                    continue;
                 case TransferInbox::Woke::Cancelled:
                     out = sender_.Cancel();
                     break;
@@ -88,12 +89,16 @@ class TransferRun {
     }
 
     void ShowProgress() {
+        const transfer::TransferProgress progress = sender_.Progress();
+        if (TransferObserver* observer = c_.transferObserver.load()) {
+            observer->Progressed(progress.acknowledged, progress.total);
+            return;
+        }
         const auto now = Clock::now();
         if (now - lastShown_ < kProgressInterval) {
             return;
         }
         lastShown_ = now;
-        const transfer::TransferProgress progress = sender_.Progress();
         const uint64_t percent =
             progress.total == 0 ? 100 : progress.acknowledged * 100 / progress.total;
         c_.ui.ShowStatus(std::string(ProtocolName(protocol_)) + " " + name_ + "  " +
@@ -101,12 +106,19 @@ class TransferRun {
                          " of " + std::to_string(progress.total) + " bytes");
     }
 
-    // Says how it went, in the terminal and the status bar, unless the connection closes.
-    // `Running` stands for a port that went away.
+    // Says how it went (to the observer, in the terminal and the status bar) unless the
+    // connection closes, and lets the next transfer start.
     void End(TransferResult result, bool closing) {
+        if (!closing) {
+            Report(result);
+        }
         c_.transferring = 0;
-        if (closing) {
-            return;
+    }
+
+    // `Running` stands for a port that went away.
+    void Report(TransferResult result) {
+        if (TransferObserver* observer = c_.transferObserver.load()) {
+            observer->Ended(result, result == TransferResult::Running);
         }
         const std::string line =
             TransferResultLine(protocol_, name_, result, sender_.Progress().acknowledged);
@@ -186,7 +198,8 @@ void StopFileTransfer(PortConnection& c) {
     if (!c.transferThread.joinable()) {
         return;
     }
-    c.transferInbox.Stop();
+    // A close clears `connected` first; with it still set, the device went away.
+    c.transferInbox.Stop(c.connected != 0);
     // A write the receiver's line holds off ends now.
     c.port->PurgeComm(platform::PURGE_TXABORT);
     c.transferThread.join();

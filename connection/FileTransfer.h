@@ -30,8 +30,9 @@ std::string StartFileTransfer(PortConnection& c, transfer::TransferProtocol prot
 // User-interface thread.
 void CancelFileTransfer(PortConnection& c);
 
-// Ends a running transfer at once (the connection closes or its device went away) and waits for
-// its thread. Nothing when none runs. The thread that closes, or the receive loop's.
+// Ends a running transfer at once and waits for its thread: silently when the connection closes,
+// with "the port went away" when its device did. Nothing when none runs. The thread that closes,
+// or the receive loop's.
 void StopFileTransfer(PortConnection& c);
 
 }  // namespace drel

@@ -27,6 +27,7 @@
 #include "connection/ReconnectChoice.h"
 #include "connection/SessionLog.h"
 #include "connection/TransferInbox.h"
+#include "connection/TransferObserver.h"
 #include "connection/UserInterface.h"
 #include "connection/UserWriter.h"
 #include "download/CaptureImageName.h"
@@ -107,6 +108,9 @@ struct PortConnection {
     std::atomic<int> transferring{0};
     std::thread transferThread;
     TransferInbox transferInbox;
+    // Told of the transfer's progress and end; set before the port is opened, none in the
+    // windows.
+    std::atomic<TransferObserver*> transferObserver{nullptr};
 };
 
 }  // namespace drel

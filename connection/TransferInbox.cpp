@@ -7,6 +7,7 @@ void TransferInbox::Reset() {
     bytes_.clear();
     cancelled_ = false;
     stopped_ = false;
+    portGone_ = false;
 }
 
 void TransferInbox::Put(const uint8_t* bytes, size_t count) {
@@ -25,10 +26,11 @@ void TransferInbox::Cancel() {
     changed_.notify_one();
 }
 
-void TransferInbox::Stop() {
+void TransferInbox::Stop(bool portGone) {
     {
         std::lock_guard lock(mutex_);
         stopped_ = true;
+        portGone_ = portGone;
     }
     changed_.notify_one();
 }
@@ -42,7 +44,7 @@ TransferInbox::Woke TransferInbox::Wait(Clock::time_point deadline, std::vector<
         changed_.wait_until(lock, deadline, woken);
     }
     if (stopped_) {
-        return Woke::Stopped;
+        return portGone_ ? Woke::PortGone : Woke::Stopped;
     }
     if (!bytes_.empty()) {
         bytes.swap(bytes_);

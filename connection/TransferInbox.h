@@ -21,6 +21,7 @@ class TransferInbox {
         Bytes,      // the receiver's bytes since the last wait are in `bytes`
         Cancelled,  // the user cancelled the transfer (told once)
         Stopped,    // the connection closes
+        PortGone,   // the port's device went away
         TimedOut,   // the deadline passed first
     };
 
@@ -30,9 +31,10 @@ class TransferInbox {
     // Hands in what the receiver sent. The receive loop's thread.
     void Put(const uint8_t* bytes, size_t count);
 
-    // The user's cancel; the user-interface thread. The close; the thread that closes.
+    // The user's cancel; the user-interface thread. The close, or the device gone; the thread
+    // that closes, or the receive loop's.
     void Cancel();
-    void Stop();
+    void Stop(bool portGone);
 
     // Waits until something came or `deadline` passed; received bytes move into `bytes`. A stop
     // is told before bytes, bytes before a cancel. The transfer's thread.
@@ -44,6 +46,7 @@ class TransferInbox {
     std::vector<uint8_t> bytes_;
     bool cancelled_ = false;
     bool stopped_ = false;
+    bool portGone_ = false;
 };
 
 }  // namespace drel
