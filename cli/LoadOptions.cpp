@@ -58,7 +58,23 @@ struct ValueOption {
     bool (*apply)(const std::string& value, LoadOptions& options);
 };
 
+// --ymodem, --xmodem1k, --xmodem: the file and its protocol.
+template <transfer::TransferProtocol protocol>
+bool ApplySend(const std::string& value, LoadOptions& options) {
+    options.sendProtocol = protocol;
+    options.sendFile = value;
+    return true;
+}
+
 constexpr ValueOption kValueOptions[] = {
+    {"--ymodem", "a file", ApplySend<transfer::TransferProtocol::Ymodem>},
+    {"--xmodem1k", "a file", ApplySend<transfer::TransferProtocol::Xmodem1k>},
+    {"--xmodem", "a file", ApplySend<transfer::TransferProtocol::Xmodem>},
+    {"--command", "a text",
+     [](const std::string& value, LoadOptions& options) {
+         options.command = value;
+         return true;
+     }},
     {"--count", "a whole number from 1 to 1000000", ApplyCount},
     {"--until", "a text",
      [](const std::string& value, LoadOptions& options) {
@@ -139,6 +155,9 @@ class Reader {
         if (Given("--count") && !options_.serve) {
             return "--count counts the loads of --serve; give --serve too";
         }
+        if (const std::string error = CheckSend(plain); error != "-") {
+            return error;
+        }
         if (options_.serve) {
             return plain.size() <= 3 ? ""
                                      : "--serve takes the port and at most two images: drel-load "
@@ -151,6 +170,27 @@ class Reader {
     }
 
   private:
+    // The send options against the rest: "-" when none is given.
+    std::string CheckSend(const std::vector<std::string>& plain) const {
+        const int sends = static_cast<int>(Given("--ymodem")) +
+                          static_cast<int>(Given("--xmodem1k")) +
+                          static_cast<int>(Given("--xmodem"));
+        if (sends == 0) {
+            return Given("--command") ? "--command is typed before a file is sent; give --ymodem, "
+                                        "--xmodem1k or --xmodem too"
+                                      : "-";
+        }
+        if (sends > 1) {
+            return "give one of --ymodem, --xmodem1k and --xmodem";
+        }
+        if (options_.serve) {
+            return "--serve loads images; a file is sent without it";
+        }
+        return plain.size() == 1
+                   ? ""
+                   : "give the port alone after the file: drel-load --ymodem FILE PORT";
+    }
+
     std::string ReadOption(std::span<const std::string> words, size_t& i) {
         const std::string& word = words[i];
         const size_t equals = word.find('=');

@@ -3,7 +3,8 @@
 // drel-load's command line:
 //
 //   drel-load [OPTIONS] PORT IMAGE [SECOND_IMAGE]
-//   drel-load [OPTIONS] --serve PORT
+//   drel-load [OPTIONS] --serve PORT [IMAGE [SECOND_IMAGE]]
+//   drel-load [OPTIONS] --ymodem FILE | --xmodem1k FILE | --xmodem FILE PORT
 //
 // The line and log options are drel's own (connection/PortOptions.h); the rest say what to load
 // and how long to wait. A value follows its option as the next word or after '='; "--" ends
@@ -11,11 +12,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "connection/PortChoices.h"
+#include "transfer/TransferSender.h"
 
 namespace drel::cli {
 
@@ -38,6 +41,10 @@ struct LoadOptions {
     std::chrono::milliseconds recordTimeout{60000};  // the worker's wait for each 0x02
     bool quiet = false;                              // leave the board's text out of stdout
     bool json = false;  // one JSON object on stdout at the end, and no board text
+    // --ymodem, --xmodem1k or --xmodem: send `sendFile` with that protocol instead of loading.
+    std::optional<transfer::TransferProtocol> sendProtocol;
+    std::string sendFile;
+    std::string command;  // with a send option: typed before the transfer; "" for none
 
     // How many loads end the run: the images given, or --count.
     uint32_t LoadsWanted() const { return serve ? count : static_cast<uint32_t>(images.size()); }

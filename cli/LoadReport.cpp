@@ -71,7 +71,17 @@ std::string Number(double value) {
     return text;
 }
 
-std::string LineObject(const PortChoices& port) {
+std::string ImageObject(const ImageRun& run) {
+    return "{\"path\":" + JsonString(run.path) + ",\"size\":" + std::to_string(run.size) +
+           ",\"records\":" + std::to_string(run.records) +
+           ",\"bytes_sent\":" + std::to_string(run.bytesSent) +
+           ",\"seconds\":" + Number(std::chrono::duration<double>(run.took).count()) +
+           ",\"result\":" + JsonString(run.result ? ResultName(*run.result) : "not started") + "}";
+}
+
+}  // namespace
+
+std::string JsonLine(const PortChoices& port) {
     static constexpr std::array<const char*, 3> kParity{"none", "odd", "even"};
     static constexpr std::array<const char*, 3> kFlow{"none", "rtscts", "xonxoff"};
     LineSettings settings{};
@@ -82,16 +92,6 @@ std::string LineObject(const PortChoices& port) {
            "\",\"stop_bits\":" + std::to_string(port.stopBits + 1) + ",\"flow\":\"" +
            kFlow.at(static_cast<size_t>(port.flowControl)) + "\"}";
 }
-
-std::string ImageObject(const ImageRun& run) {
-    return "{\"path\":" + JsonString(run.path) + ",\"size\":" + std::to_string(run.size) +
-           ",\"records\":" + std::to_string(run.records) +
-           ",\"bytes_sent\":" + std::to_string(run.bytesSent) +
-           ",\"seconds\":" + Number(std::chrono::duration<double>(run.took).count()) +
-           ",\"result\":" + JsonString(run.result ? ResultName(*run.result) : "not started") + "}";
-}
-
-}  // namespace
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
@@ -117,9 +117,8 @@ std::string JsonReport(const PortChoices& port, const std::vector<ImageRun>& run
     for (const ImageRun& run : runs) {
         images += (images.empty() ? "" : ",") + ImageObject(run);
     }
-    return "{\"port\":" + JsonString(port.port) + ",\"line\":" + LineObject(port) +
-           ",\"images\":[" + images + "],\"exit_status\":" + std::to_string(ProcessStatus(status)) +
-           "}";
+    return "{\"port\":" + JsonString(port.port) + ",\"line\":" + JsonLine(port) + ",\"images\":[" +
+           images + "],\"exit_status\":" + std::to_string(ProcessStatus(status)) + "}";
 }
 
 }  // namespace drel::cli

@@ -24,6 +24,9 @@ namespace drel::cli {
 std::string JsonReport(const PortChoices& port, const std::vector<ImageRun>& runs,
                        ExitStatus status);
 
+// The line settings as the report's "line" object. Pure; any thread.
+std::string JsonLine(const PortChoices& port);
+
 // `text` as a JSON string with its quotes. Bytes that are not UTF-8 (names come from the board
 // and from file systems) become U+FFFD, so the report always parses. Pure; any thread.
 std::string JsonString(std::string_view text);

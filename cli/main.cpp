@@ -14,6 +14,7 @@
 #include "cli/Interruption.h"
 #include "cli/LoadOptions.h"
 #include "cli/LoadSession.h"
+#include "cli/TransferSession.h"
 
 int main(int argc, char** argv) {
     using namespace drel::cli;
@@ -35,5 +36,8 @@ int main(int argc, char** argv) {
     }
     Interruption interruption;  // before the connection starts its threads
     Console console(stderr, isatty(STDERR_FILENO) == 1);
+    if (options.sendProtocol) {
+        return ProcessStatus(RunTransfer(options, console, interruption, stdout));
+    }
     return ProcessStatus(RunLoad(options, console, interruption, stdout));
 }
