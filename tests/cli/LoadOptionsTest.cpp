@@ -50,6 +50,14 @@ TEST(LoadOptionsTest, SoundCommandLinesSayWhatTheyAsk) {
     EXPECT_EQ(options.LoadsWanted(), 3u);
     EXPECT_TRUE(options.images.empty());
 
+    options = Parse({"--command", "loady 0x82000000\r", "--xmodem1k=u-boot.bin", "COM1"});
+    ASSERT_EQ(options.error, "");
+    EXPECT_EQ(options.sendProtocol, drel::transfer::TransferProtocol::Xmodem1k);
+    EXPECT_EQ(options.sendFile, "u-boot.bin");
+    EXPECT_EQ(options.command, "loady 0x82000000\r");
+    EXPECT_EQ(options.port.port, "COM1");
+    EXPECT_TRUE(options.images.empty());
+
     options = Parse({"COM1", "--", "-image.bin"});
     EXPECT_EQ(options.images, std::vector<std::string>{"-image.bin"});
     EXPECT_TRUE(Parse({"--help"}).help);
@@ -76,6 +84,11 @@ TEST(LoadOptionsTest, MistakesGetOneLine) {
         {{"COM1", "a", "--until"}, "drel-load: --until needs a value"},
         {{"--json=yes", "COM1", "a"}, "drel-load: --json takes no value"},
         {{"--quiet", "--quiet", "COM1", "a"}, "drel-load: --quiet is given twice"},
+        {{"--ymodem", "f", "--xmodem", "g", "COM1"},
+         "drel-load: give one of --ymodem, --xmodem1k and --xmodem"},
+        {{"--ymodem", "f", "COM1", "a"}, "drel-load: give the port alone after the file"},
+        {{"--xmodem1k", "f", "--serve", "COM1"}, "drel-load: --serve loads images"},
+        {{"--command", "loady\r", "COM1", "a"}, "drel-load: --command is typed before a file"},
         {{"--port", "COM1", "a"}, "drel-load: unknown option '--port'"},
         {{"--log-format", "iso", "COM1", "a"}, "drel-load: --log-format says how --log writes"},
     };
