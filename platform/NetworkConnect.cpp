@@ -24,12 +24,6 @@ struct AddressListDeleter {
 };
 using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
 
-int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 // Waits for a non-blocking connect on `fd` to finish. Returns 0 or the errno it failed with.
 int FinishConnect(int fd, Clock::time_point deadline, int stopFd) {
     for (;;) {
@@ -78,6 +72,12 @@ int ConnectTo(const addrinfo& candidate, Clock::time_point deadline, int stopFd,
 }
 
 }  // namespace
+
+int MillisecondsLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
 
 int ConnectTcp(const NetworkAddress& address, std::chrono::milliseconds patience, int stopFd) {
     const Clock::time_point deadline = Clock::now() + patience;

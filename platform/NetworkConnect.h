@@ -8,6 +8,10 @@
 
 namespace drel::platform {
 
+// What is left until `deadline`, in whole milliseconds for poll's time-out; 0 once it has
+// passed. Any thread.
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline);
+
 // Resolves the address's host and connects to the first of its addresses that takes the
 // connection, each try ending once `patience` has passed since the call began. Returns the
 // connected socket, non-blocking, close-on-exec, with Nagle's delay off (the board's requests

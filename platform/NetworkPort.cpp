@@ -26,12 +26,6 @@ constexpr size_t kReceiveSize = 64 * 1024;
 // server that never answers purges costs this once per open.
 constexpr std::chrono::milliseconds kPurgePatience{500};
 
-int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 std::unique_ptr<NetworkPort> Fail(uint32_t error) {
     SetLastError(error);
     return nullptr;
