@@ -46,9 +46,8 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
     if (state_ == State::Ended || now < deadline_) {
         return out;
     }
-    if (requested_) {
-        requested_ = false;
-        AnswerRequest(now, out);
+    if (held_ != Held::Nothing) {
+        Release(std::exchange(held_, Held::Nothing), now, out);
     } else if (state_ == State::WaitingForReceiver) {
         End(TransferResult::ReceiverNeverStarted);
     } else if (InBatchEnd()) {
@@ -56,7 +55,7 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
         // or without its last ACK reaching the line (lrzsz's rb empties its output as it ends).
         End(TransferResult::Completed);
     } else {
-        Retry(now, out);
+        OnSilence(now, out);
     }
     return out;
 }
@@ -70,6 +69,9 @@ std::vector<uint8_t> TransferSender::Cancel() {
 }
 
 bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>& out) {
+    if (held_ == Held::NextPacket || held_ == Held::SamePacket) {
+        return false;  // sent before the receiver saw what is held
+    }
     switch (state_) {
         case State::WaitingForReceiver:
         case State::WaitingForData:
@@ -86,7 +88,7 @@ bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>&
             // A receiver waiting for a block 0 asks again with 'C' (lrzsz's rb drops what came
             // before its request): the block goes out again.
             if (byte == kNak || (byte == kCrcRequest && IsBlockZero())) {
-                Retry(now, out);
+                OnRefusal(now, out);
                 return true;
             }
             return false;
@@ -97,7 +99,7 @@ bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>&
 }
 
 void TransferSender::OnStartRequest(uint8_t byte, TimePoint now) {
-    if ((byte != kNak && byte != kCrcRequest) || requested_) {
+    if ((byte != kNak && byte != kCrcRequest) || held_ != Held::Nothing) {
         return;
     }
     if (state_ == State::WaitingForReceiver) {
@@ -107,7 +109,7 @@ void TransferSender::OnStartRequest(uint8_t byte, TimePoint now) {
                          ? kLongBlock
                          : kShortBlock;
     }
-    requested_ = true;
+    held_ = Held::RequestAnswer;
     deadline_ = now + kRequestSettle;
 }
 
@@ -129,7 +131,7 @@ bool TransferSender::OnAck(TimePoint now, std::vector<uint8_t>& out) {
         case State::SentData:
             acknowledged_ += inFlight_;
             inFlight_ = 0;
-            SendNextData(now, out);
+            SendOrHold(Held::NextPacket, now, out);
             return true;
         case State::SentEot:
             if (protocol_ == TransferProtocol::Ymodem) {
@@ -142,6 +144,70 @@ bool TransferSender::OnAck(TimePoint now, std::vector<uint8_t>& out) {
             End(TransferResult::Completed);
             return false;
     }
+}
+
+void TransferSender::OnRefusal(TimePoint now, std::vector<uint8_t>& out) {
+    if (now - sentAt_ >= kLostPacketAnswer) {
+        RaiseSettle();
+    }
+    if (CountRetry(out)) {
+        SendOrHold(Held::SamePacket, now, out);
+    }
+}
+
+void TransferSender::OnSilence(TimePoint now, std::vector<uint8_t>& out) {
+    if (state_ == State::SentEot) {
+        // Every data block is acknowledged: the receiver may have ended with the file, its ACK
+        // of EOT lost.
+        if (silentEnds_ == kEndRetries) {
+            endConfirmed_ = false;
+            End(TransferResult::Completed);
+            return;
+        }
+        ++silentEnds_;
+    }
+    if (!CountRetry(out)) {
+        return;
+    }
+    // Waiting for the receiver's 'C', nothing went out to be lost: its request comes again by
+    // itself.
+    if (state_ == State::WaitingForData) {
+        deadline_ = now + AnswerWait();
+        return;
+    }
+    RaiseSettle();
+    Resend(now, out);
+}
+
+void TransferSender::SendOrHold(Held what, TimePoint now, std::vector<uint8_t>& out) {
+    if (packetSettle_ == Clock::duration::zero()) {
+        Release(what, now, out);
+        return;
+    }
+    held_ = what;
+    deadline_ = now + packetSettle_;
+}
+
+void TransferSender::Release(Held what, TimePoint now, std::vector<uint8_t>& out) {
+    switch (what) {
+        case Held::RequestAnswer:
+            AnswerRequest(now, out);
+            break;
+        case Held::NextPacket:
+            SendNextData(now, out);
+            break;
+        case Held::SamePacket:
+            Resend(now, out);
+            break;
+        case Held::Nothing:
+            break;
+    }
+}
+
+void TransferSender::RaiseSettle() {
+    packetSettle_ = packetSettle_ == Clock::duration::zero()
+                        ? Clock::duration(kFirstPacketSettle)
+                        : std::min<Clock::duration>(2 * packetSettle_, kMaxPacketSettle);
 }
 
 void TransferSender::SendHeader(TimePoint now, std::vector<uint8_t>& out) {
@@ -172,36 +238,40 @@ void TransferSender::Send(State state, std::vector<uint8_t> bytes, TimePoint now
                           std::vector<uint8_t>& out) {
     out.insert(out.end(), bytes.begin(), bytes.end());
     sent_ = std::move(bytes);
+    sentAt_ = now;
     Wait(state, now);
 }
 
 void TransferSender::Wait(State state, TimePoint now) {
     state_ = state;
     retries_ = 0;
-    requested_ = false;
+    silentEnds_ = 0;
+    held_ = Held::Nothing;
     deadline_ = now + AnswerWait();
 }
 
 TransferSender::Clock::duration TransferSender::AnswerWait() const {
-    return InBatchEnd() ? Clock::duration(kBatchEndTimeout) : Clock::duration(kAnswerTimeout);
+    const bool fileThrough = InBatchEnd() || state_ == State::SentEot;
+    return fileThrough ? Clock::duration(kEndTimeout) : Clock::duration(kAnswerTimeout);
 }
 
-void TransferSender::Retry(TimePoint now, std::vector<uint8_t>& out) {
-    if (retries_ == kMaxRetries) {
-        if (InBatchEnd()) {
-            End(TransferResult::Completed);
-        } else {
-            Abort(TransferResult::ReceiverStoppedAnswering, out);
-        }
-        return;
-    }
-    ++retries_;
+void TransferSender::Resend(TimePoint now, std::vector<uint8_t>& out) {
+    out.insert(out.end(), sent_.begin(), sent_.end());
+    sentAt_ = now;
     deadline_ = now + AnswerWait();
-    // In the states that wait for the receiver's 'C' there is nothing to send again: its
-    // request comes again by itself.
-    if (state_ != State::WaitingForData && state_ != State::WaitingForBatchEnd) {
-        out.insert(out.end(), sent_.begin(), sent_.end());
+}
+
+bool TransferSender::CountRetry(std::vector<uint8_t>& out) {
+    if (retries_ < kMaxRetries) {
+        ++retries_;
+        return true;
     }
+    if (InBatchEnd()) {
+        End(TransferResult::Completed);
+    } else {
+        Abort(TransferResult::ReceiverStoppedAnswering, out);
+    }
+    return false;
 }
 
 bool TransferSender::IsBlockZero() const {
@@ -214,6 +284,7 @@ bool TransferSender::InBatchEnd() const {
 
 void TransferSender::End(TransferResult result) {
     state_ = State::Ended;
+    held_ = Held::Nothing;
     result_ = result;
     deadline_ = TimePoint::max();
     sent_.clear();

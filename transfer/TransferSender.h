@@ -9,6 +9,12 @@
 // packet with ACK or NAK. A packet goes out again on NAK or when no answer comes within
 // kAnswerTimeout, at most kMaxRetries more times; CAN CAN from the receiver ends the transfer.
 //
+// Some receivers (lrzsz's rx and rb) empty their input just after each ACK or NAK, so a packet
+// that reaches them before that is lost whole. Packets follow an answer at once until one is
+// seen lost whole (its answer timed out, or a NAK came only after kLostPacketAnswer); from then
+// on each waits a settle after the answer, doubled at each further loss up to kMaxPacketSettle.
+// A clean line never pays for it.
+//
 // XMODEM sends 128-byte blocks from block 1, the last padded with 0x1A, then EOT. XMODEM-1K
 // and YMODEM send 1024-byte blocks while more than 128 bytes are left and a 128-byte block for
 // a shorter tail (128-byte blocks throughout when the receiver asked for checksums). YMODEM first
@@ -17,6 +23,10 @@
 // 0; as the file is through once EOT is acknowledged, a receiver that leaves the batch's end
 // unasked for or unanswered does not fail it. Receivers cut YMODEM's padding at
 // the size from block 0.
+//
+// EOT's answer is waited for kEndTimeout and EOT sent again at most kEndRetries times when none
+// comes: every data block is acknowledged by then, and some receivers (lrzsz's rx) empty their
+// output as they end, losing EOT's ACK. Such a transfer completes with EndConfirmed() false.
 //
 // Not thread-safe: one thread drives a sender.
 
@@ -75,11 +85,17 @@ class TransferSender {
 
     static constexpr std::chrono::seconds kStartTimeout{60};
     static constexpr std::chrono::seconds kAnswerTimeout{10};
-    // Once EOT's ACK has said the file is through, the batch's end is waited for only this long:
-    // a receiver that has its file may end without asking for it, or without its last ACK
-    // reaching the line (lrzsz's rb), and the user should not wait ten seconds for that.
-    static constexpr std::chrono::seconds kBatchEndTimeout{2};
+    // Once every data block is acknowledged, EOT's answer and the batch's end are waited for only
+    // this long: a receiver that has its file may end without answering (lrzsz's rb and rx
+    // empty their output as they end), and the user should not wait ten seconds for that.
+    static constexpr std::chrono::seconds kEndTimeout{2};
+    static constexpr int kEndRetries = 2;
     static constexpr int kMaxRetries = 10;
+    // A NAK this long after its packet means the receiver never saw the packet, even at 9600
+    // baud (a 1K block takes 1.07 s there; a receiver NAKs a damaged one as soon as it is in).
+    static constexpr std::chrono::seconds kLostPacketAnswer{1};
+    static constexpr std::chrono::milliseconds kFirstPacketSettle{1};
+    static constexpr std::chrono::milliseconds kMaxPacketSettle{16};
     // How long the answer to a NAK or 'C' that asks for a transfer, its data or the batch's end
     // waits: lrzsz's rb and rx empty their input just after asking, and drop a packet that comes
     // at once on a fast line.
@@ -114,24 +130,39 @@ class TransferSender {
     State CurrentState() const { return state_; }
     bool Done() const { return state_ == State::Ended; }
     TransferResult Result() const { return result_; }
+    // False when the transfer completed without EOT's ACK (see kEndRetries).
+    bool EndConfirmed() const { return endConfirmed_; }
     TransferProgress Progress() const { return {acknowledged_, file_.size}; }
     // The check the receiver asked for; meaningful once it has started.
     CheckKind Check() const { return check_; }
 
   private:
-    // Each acts on one answer byte; true when it gave something to send.
+    // What goes out at deadline_ rather than at once, so that the receiver has emptied its
+    // input before it comes.
+    enum class Held { Nothing, RequestAnswer, NextPacket, SamePacket };
+
+    // Each acts on one answer byte; true when it gave something to send or hold.
     bool OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>& out);
     // A request for the transfer, the data or the batch's end: answered at the deadline.
     void OnStartRequest(uint8_t byte, TimePoint now);
     bool OnAck(TimePoint now, std::vector<uint8_t>& out);
+    void OnRefusal(TimePoint now, std::vector<uint8_t>& out);
+    void OnSilence(TimePoint now, std::vector<uint8_t>& out);
     void AnswerRequest(TimePoint now, std::vector<uint8_t>& out);
+    // Sends `what` now, or holds it for the packet settle.
+    void SendOrHold(Held what, TimePoint now, std::vector<uint8_t>& out);
+    void Release(Held what, TimePoint now, std::vector<uint8_t>& out);
+    // The receiver never saw the packet out: later packets wait longer after an answer.
+    void RaiseSettle();
 
     void SendHeader(TimePoint now, std::vector<uint8_t>& out);
     void SendNextData(TimePoint now, std::vector<uint8_t>& out);
     void SendBatchEnd(TimePoint now, std::vector<uint8_t>& out);
     void Send(State state, std::vector<uint8_t> bytes, TimePoint now, std::vector<uint8_t>& out);
     void Wait(State state, TimePoint now);
-    void Retry(TimePoint now, std::vector<uint8_t>& out);
+    void Resend(TimePoint now, std::vector<uint8_t>& out);
+    // Counts one more try of the step; false (and the transfer ended) when none is left.
+    bool CountRetry(std::vector<uint8_t>& out);
     // How long the step waited for now may wait for its answer.
     Clock::duration AnswerWait() const;
     // Whether the packet out is YMODEM's block 0: the header or the batch's end.
@@ -152,12 +183,16 @@ class TransferSender {
     CheckKind check_ = CheckKind::Crc16;
     size_t blockSize_ = kShortBlock;
     std::vector<uint8_t> sent_;  // the packet (or EOT) waiting for its answer
+    TimePoint sentAt_{};
+    Held held_ = Held::Nothing;
+    Clock::duration packetSettle_{};
     int retries_ = 0;
+    int silentEnds_ = 0;  // EOTs gone unanswered
+    bool endConfirmed_ = true;
     uint8_t nextBlock_ = 1;
     uint64_t acknowledged_ = 0;
     uint64_t inFlight_ = 0;  // file bytes in the data block out
     bool lastWasCan_ = false;
-    bool requested_ = false;  // the receiver's 'C' came; the answer goes out at deadline_
 };
 
 }  // namespace drel::transfer

@@ -146,7 +146,6 @@ TEST_F(SenderTest, EachStepIsRetriedTenTimesThenAbandoned) {
         {"header", "C", true},
         {"first 'C' after the header", "C" + kAckS, false},
         {"data", "C" + kAckS + "C", true},
-        {"EOT", "C" + kAckS + "C" + kAckS, true},
     };
     for (const bool byNak : {true, false}) {
         for (const Case& c : cases) {
@@ -178,7 +177,7 @@ TEST_F(SenderTest, ASilentReceiverAfterTheFileDoesNotFailIt) {
         for (const char answer : reach) {
             Feed(std::string(1, answer));
         }
-        EXPECT_LE(sender_->NextDeadline(), now_ + Sender::kBatchEndTimeout);
+        EXPECT_LE(sender_->NextDeadline(), now_ + Sender::kEndTimeout);
         EXPECT_TRUE(TimeOut().empty());
         EXPECT_EQ(sender_->Result(), TransferResult::Completed);
     }
@@ -295,6 +294,69 @@ TEST_F(SenderTest, EotIsSentAgainWhenTheReceiverRefusesTheFirst) {
     EXPECT_TRUE(Feed(kAckS).empty());
     EXPECT_EQ(sender_->Result(), TransferResult::Completed);
     EXPECT_EQ(sender_->Progress().acknowledged, 10u);
+}
+
+TEST_F(SenderTest, AnUnansweredEotEndsTheTransferUnconfirmed) {
+    // Every data block is acknowledged; a receiver that ended with the file may have lost its
+    // ACK of EOT (lrzsz's rx empties its output as it exits).
+    Make(TransferProtocol::Xmodem, 10);
+    Feed(kNakS);
+    ASSERT_EQ(Feed(kAckS), kEotPacket);
+    for (int retry = 0; retry < Sender::kEndRetries; ++retry) {
+        EXPECT_EQ(sender_->NextDeadline(), now_ + Sender::kEndTimeout);
+        EXPECT_EQ(TimeOut(), kEotPacket);
+    }
+    EXPECT_TRUE(TimeOut().empty());
+    EXPECT_EQ(sender_->Result(), TransferResult::Completed);
+    EXPECT_FALSE(sender_->EndConfirmed());
+
+    // Refused EOTs are retried as any packet is, and a late ACK confirms the end.
+    Make(TransferProtocol::Xmodem, 10);
+    Feed(kNakS);
+    Feed(kAckS);
+    for (int retry = 0; retry < Sender::kMaxRetries; ++retry) {
+        EXPECT_EQ(Feed(kNakS), kEotPacket);
+    }
+    EXPECT_TRUE(Feed(kAckS).empty());
+    EXPECT_EQ(sender_->Result(), TransferResult::Completed);
+    EXPECT_TRUE(sender_->EndConfirmed());
+    Make(TransferProtocol::Xmodem, 10);
+    Feed(kNakS);
+    Feed(kAckS);
+    for (int retry = 0; retry <= Sender::kMaxRetries; ++retry) {
+        Feed(kNakS);
+    }
+    EXPECT_EQ(sender_->Result(), TransferResult::ReceiverStoppedAnswering);
+}
+
+TEST_F(SenderTest, PacketsWaitAfterTheAnswerOnceOneWasLostWhole) {
+    Make(TransferProtocol::Xmodem, 128 * 20);
+    Feed(kNakS);
+    // A damaged packet, refused at once, costs no settle.
+    const auto block2 = Feed(kAckS);
+    EXPECT_EQ(block2[1], 2);
+    EXPECT_EQ(sender_->Receive(std::span(&kNak, 1), now_), block2);
+    // A NAK long after its packet: the receiver never saw it. The packet goes out again a settle
+    // later, and so does each next one; answers meanwhile were sent before it and count for
+    // nothing.
+    now_ += Sender::kLostPacketAnswer;
+    EXPECT_TRUE(sender_->Receive(std::span(&kNak, 1), now_).empty());
+    EXPECT_EQ(sender_->NextDeadline(), now_ + Sender::kFirstPacketSettle);
+    EXPECT_TRUE(sender_->Receive(std::span(&kNak, 1), now_).empty());
+    EXPECT_EQ(TimeOut(), block2);
+    EXPECT_TRUE(sender_->Receive(std::span(&kAck, 1), now_).empty());
+    EXPECT_EQ(sender_->NextDeadline(), now_ + Sender::kFirstPacketSettle);
+    EXPECT_EQ(TimeOut()[1], 3);
+    // Each packet lost whole doubles the settle, up to its limit.
+    auto settle = std::chrono::duration_cast<Sender::Clock::duration>(Sender::kFirstPacketSettle);
+    for (int loss = 0; loss < 6; ++loss) {
+        EXPECT_EQ(TimeOut()[1], 3 + loss) << "sent again at once after the time-out";
+        settle = std::min<Sender::Clock::duration>(2 * settle, Sender::kMaxPacketSettle);
+        EXPECT_TRUE(sender_->Receive(std::span(&kAck, 1), now_).empty());
+        EXPECT_EQ(sender_->NextDeadline(), now_ + settle);
+        EXPECT_EQ(TimeOut()[1], 4 + loss);
+    }
+    EXPECT_EQ(settle, Sender::kMaxPacketSettle);
 }
 
 TEST_F(SenderTest, AnEmptyYmodemFileIsHeaderEotAndBatchEnd) {
