@@ -51,6 +51,58 @@ bool ApplyCount(const std::string& value, LoadOptions& options) {
     return true;
 }
 
+// --command's text with \r, \n, \t, \\ and \xHH standing for their bytes, as a shell's quotes
+// leave them; nothing when another backslash or a short \x comes.
+std::optional<std::string> Unescape(std::string_view text) {
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            bytes += text[i];
+            continue;
+        }
+        if (++i == text.size()) {
+            return std::nullopt;
+        }
+        switch (text[i]) {
+            case 'r':
+                bytes += '\r';
+                break;
+            case 'n':
+                bytes += '\n';
+                break;
+            case 't':
+                bytes += '\t';
+                break;
+            case '\\':
+                bytes += '\\';
+                break;
+            case 'x': {
+                unsigned value = 0;
+                const char* const digits = text.data() + i + 1;
+                const char* const end = text.data() + std::min(text.size(), i + 3);
+                const auto [stop, error] = std::from_chars(digits, end, value, 16);
+                if (error != std::errc{} || stop != digits + 2) {
+                    return std::nullopt;
+                }
+                bytes += static_cast<char>(value);
+                i += 2;
+                break;
+            }
+            default:
+                return std::nullopt;
+        }
+    }
+    return bytes;
+}
+
+bool ApplyCommand(const std::string& value, LoadOptions& options) {
+    const std::optional<std::string> bytes = Unescape(value);
+    if (bytes) {
+        options.command = *bytes;
+    }
+    return bytes.has_value();
+}
+
 // One of drel-load's own options that take a value.
 struct ValueOption {
     const char* name;
@@ -70,11 +122,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--ymodem", "a file", ApplySend<transfer::TransferProtocol::Ymodem>},
     {"--xmodem1k", "a file", ApplySend<transfer::TransferProtocol::Xmodem1k>},
     {"--xmodem", "a file", ApplySend<transfer::TransferProtocol::Xmodem>},
-    {"--command", "a text",
-     [](const std::string& value, LoadOptions& options) {
-         options.command = value;
-         return true;
-     }},
+    {"--command", "a text where \\r, \\n, \\t, \\\\ and \\xHH stand for their bytes", ApplyCommand},
     {"--count", "a whole number from 1 to 1000000", ApplyCount},
     {"--until", "a text",
      [](const std::string& value, LoadOptions& options) {

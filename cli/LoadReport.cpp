@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "cli/ProgressText.h"
+#include "cli/LoadResultText.h"
 
 namespace drel::cli {
 

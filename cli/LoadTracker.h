@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/TextWatch.h"
+#include "connection/ProgressText.h"
 #include "download/DownloadObserver.h"
 #include "platform/WakeSignal.h"
 
@@ -31,13 +32,7 @@ struct ImageRun {
     std::optional<DownloadResult> result;  // none while it runs
 };
 
-// A load's progress at one moment.
-struct ProgressPoint {
-    std::string path;
-    uint64_t bytesSent = 0;
-    uint64_t size = 0;
-    double seconds = 0;  // since the load began
-};
+using drel::ProgressPoint;
 
 // What happened since the main thread last asked: a 10 % step of a load, or a load's end.
 struct LoadNews {

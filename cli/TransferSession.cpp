@@ -14,6 +14,7 @@
 #include "connection/ConnectionLog.h"
 #include "connection/FileTransfer.h"
 #include "connection/PortReadWrite.h"
+#include "connection/ProgressText.h"
 #include "platform/SerialService.h"
 #include "platform/WakeSignal.h"
 #include "transfer/DiskFile.h"
@@ -34,11 +35,12 @@ class TransferWatch final : public TransferObserver {
         wake_.Raise();
     }
 
-    void Ended(TransferResult result, bool portGone) override {
+    void Ended(TransferResult result, bool portGone, bool endConfirmed) override {
         {
             std::lock_guard lock(mutex_);
             result_ = result;
             portGone_ = portGone;
+            endConfirmed_ = endConfirmed;
         }
         ended_ = true;
         wake_.Raise();
@@ -61,6 +63,10 @@ class TransferWatch final : public TransferObserver {
         std::lock_guard lock(mutex_);
         return portGone_;
     }
+    bool EndConfirmed() const {
+        std::lock_guard lock(mutex_);
+        return endConfirmed_;
+    }
 
   private:
     platform::WakeSignal wake_;
@@ -70,6 +76,7 @@ class TransferWatch final : public TransferObserver {
     mutable std::mutex mutex_;
     TransferResult result_ = TransferResult::Running;
     bool portGone_ = false;
+    bool endConfirmed_ = true;
 };
 
 // The board's text on stdout while no transfer runs: during one, what comes is the protocol's.
@@ -149,6 +156,7 @@ class TransferRunner {
                       static_cast<uint32_t>(options_.command.size())) == 0) {
             return ExitStatus::DeviceGone;
         }
+        sendingSince_ = Clock::now();
         const std::string error =
             StartFileTransfer(connection_, *options_.sendProtocol, options_.sendFile);
         if (!error.empty()) {
@@ -174,7 +182,7 @@ class TransferRunner {
             }
         }
         console_.Line(TransferResultLine(*options_.sendProtocol, BaseName(), watch_.Result(),
-                                         watch_.Acknowledged()));
+                                         watch_.Acknowledged(), watch_.EndConfirmed()));
         return interrupted ? ExitStatus::Interrupted : watch_.Status();
     }
 
@@ -184,13 +192,9 @@ class TransferRunner {
             return;
         }
         nextRedraw_ = now + std::chrono::milliseconds(console_.Terminal() ? 100 : 1000);
-        const uint64_t total = watch_.Total();
-        const uint64_t done = watch_.Acknowledged();
-        const uint64_t percent = total == 0 ? 100 : done * 100 / total;
-        char figures[96];
-        std::snprintf(figures, sizeof figures,
-                      "  %3" PRIu64 " %%  %" PRIu64 " of %" PRIu64 " bytes", percent, done, total);
-        console_.Progress(BaseName() + figures);
+        const double seconds = std::chrono::duration<double>(now - sendingSince_).count();
+        console_.Progress(
+            ProgressText({BaseName(), watch_.Acknowledged(), watch_.Total(), seconds}));
     }
 
     std::string BaseName() const {
@@ -226,6 +230,7 @@ class TransferRunner {
     TextOutsideTransfers text_;
     PortConnection connection_;
     uint64_t size_ = 0;
+    Clock::time_point sendingSince_;
     Clock::time_point nextRedraw_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/PortReadWrite.h"
+#include "connection/ProgressText.h"
 #include "transfer/DiskFile.h"
 
 namespace drel {
@@ -55,7 +56,8 @@ class TransferRun {
           sender_(protocol, std::move(file), *source_) {}
 
     void Run() {
-        sender_.Start(Clock::now());
+        startedAt_ = Clock::now();
+        sender_.Start(startedAt_);
         bool portGone = false;
         std::vector<uint8_t> bytes;
         while (!sender_.Done() && !portGone) {
@@ -99,11 +101,9 @@ class TransferRun {
             return;
         }
         lastShown_ = now;
-        const uint64_t percent =
-            progress.total == 0 ? 100 : progress.acknowledged * 100 / progress.total;
-        c_.ui.ShowStatus(std::string(ProtocolName(protocol_)) + " " + name_ + "  " +
-                         std::to_string(percent) + " %  " + std::to_string(progress.acknowledged) +
-                         " of " + std::to_string(progress.total) + " bytes");
+        const double seconds = std::chrono::duration<double>(now - startedAt_).count();
+        c_.ui.ShowStatus(std::string(ProtocolName(protocol_)) + " " +
+                         ProgressText({name_, progress.acknowledged, progress.total, seconds}));
     }
 
     // Says how it went (to the observer, in the terminal and the status bar) unless the
@@ -118,10 +118,10 @@ class TransferRun {
     // `Running` stands for a port that went away.
     void Report(TransferResult result) {
         if (TransferObserver* observer = c_.transferObserver.load()) {
-            observer->Ended(result, result == TransferResult::Running);
+            observer->Ended(result, result == TransferResult::Running, sender_.EndConfirmed());
         }
-        const std::string line =
-            TransferResultLine(protocol_, name_, result, sender_.Progress().acknowledged);
+        const std::string line = TransferResultLine(
+            protocol_, name_, result, sender_.Progress().acknowledged, sender_.EndConfirmed());
         const std::string shown = "\r\n" + line + "\r\n";
         DisplayBytes(c_, reinterpret_cast<const uint8_t*>(shown.data()),
                      static_cast<int>(shown.size()));
@@ -133,6 +133,7 @@ class TransferRun {
     const std::string name_;
     std::unique_ptr<transfer::DiskFile> source_;
     TransferSender sender_;
+    Clock::time_point startedAt_{};
     Clock::time_point lastShown_{};
 };
 
@@ -151,10 +152,11 @@ const char* ProtocolName(TransferProtocol protocol) {
 }
 
 std::string TransferResultLine(TransferProtocol protocol, const std::string& name,
-                               TransferResult result, uint64_t sent) {
+                               TransferResult result, uint64_t sent, bool endConfirmed) {
     const std::string head = std::string(ProtocolName(protocol)) + ": ";
     if (result == TransferResult::Completed) {
-        return head + "sent " + name + ", " + std::to_string(sent) + " bytes";
+        return head + "sent " + name + ", " + std::to_string(sent) + " bytes" +
+               (endConfirmed ? "" : " (the receiver did not acknowledge the end)");
     }
     return head + name + " not sent: " + ReasonText(result);
 }

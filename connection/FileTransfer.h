@@ -17,9 +17,10 @@ namespace drel {
 const char* ProtocolName(transfer::TransferProtocol protocol);
 
 // The line that ends a transfer of `file` with `result`, `sent` file bytes acknowledged: "YMODEM:
-// sent NAME, N bytes", or "YMODEM: NAME not sent: REASON".
+// sent NAME, N bytes", or "YMODEM: NAME not sent: REASON". Without `endConfirmed` a completed
+// transfer's line says the receiver did not acknowledge the end.
 std::string TransferResultLine(transfer::TransferProtocol protocol, const std::string& name,
-                               transfer::TransferResult result, uint64_t sent);
+                               transfer::TransferResult result, uint64_t sent, bool endConfirmed);
 
 // Starts sending the file at `path`. Empty when it started; otherwise why not, for the user (a
 // transfer or download already runs, the file does not open). User-interface thread.

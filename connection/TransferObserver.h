@@ -18,9 +18,9 @@ class TransferObserver {
     virtual void Progressed(uint64_t acknowledged, uint64_t total) = 0;
 
     // The transfer has ended with `result`, or, with `portGone`, because the port went away
-    // (`result` is then Running). Not told when the connection closes first. The transfer's
-    // thread.
-    virtual void Ended(transfer::TransferResult result, bool portGone) = 0;
+    // (`result` is then Running); `endConfirmed` false when it completed without the receiver's
+    // ACK of EOT. Not told when the connection closes first. The transfer's thread.
+    virtual void Ended(transfer::TransferResult result, bool portGone, bool endConfirmed) = 0;
 };
 
 }  // namespace drel

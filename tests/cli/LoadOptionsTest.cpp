@@ -58,6 +58,21 @@ TEST(LoadOptionsTest, SoundCommandLinesSayWhatTheyAsk) {
     EXPECT_EQ(options.port.port, "COM1");
     EXPECT_TRUE(options.images.empty());
 
+    // A shell's quotes leave escapes as typed; they stand for their bytes.
+    const struct {
+        const char* typed;
+        std::string bytes;
+    } commands[] = {
+        {R"(loady 0x82000000\r)", "loady 0x82000000\r"},
+        {R"(a\tb\n\\\x03\x7e)", std::string("a\tb\n\\\x03~")},
+        {R"(\x00)", std::string(1, '\0')},
+    };
+    for (const auto& c : commands) {
+        options = Parse({"--command", c.typed, "--ymodem", "f", "COM1"});
+        EXPECT_EQ(options.error, "");
+        EXPECT_EQ(options.command, c.bytes) << c.typed;
+    }
+
     options = Parse({"COM1", "--", "-image.bin"});
     EXPECT_EQ(options.images, std::vector<std::string>{"-image.bin"});
     EXPECT_TRUE(Parse({"--help"}).help);
@@ -89,6 +104,9 @@ TEST(LoadOptionsTest, MistakesGetOneLine) {
         {{"--ymodem", "f", "COM1", "a"}, "drel-load: give the port alone after the file"},
         {{"--xmodem1k", "f", "--serve", "COM1"}, "drel-load: --serve loads images"},
         {{"--command", "loady\r", "COM1", "a"}, "drel-load: --command is typed before a file"},
+        {{"--command", R"(loady\q)", "--ymodem", "f", "COM1"}, "drel-load: --command takes a text"},
+        {{"--command", R"(\x4)", "--ymodem", "f", "COM1"}, "drel-load: --command takes a text"},
+        {{"--command", R"(end\)", "--ymodem", "f", "COM1"}, "drel-load: --command takes a text"},
         {{"--port", "COM1", "a"}, "drel-load: unknown option '--port'"},
         {{"--log-format", "iso", "COM1", "a"}, "drel-load: --log-format says how --log writes"},
     };

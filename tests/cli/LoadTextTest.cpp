@@ -8,12 +8,13 @@
 
 #include "cli/Console.h"
 #include "cli/LoadReport.h"
-#include "cli/ProgressText.h"
+#include "cli/LoadResultText.h"
 #include "cli/TextWatch.h"
 
 namespace {
 
 using namespace drel::cli;
+using drel::ProgressText;
 
 TEST(LoadTextTest, JsonStringsAlwaysParse) {
     const struct {
