@@ -70,7 +70,7 @@ class TransferRun {
                     portGone = true;
                     continue;
                 case TransferInbox::Woke::Cancelled:
-                    out = sender_.Cancel();
+                    out = sender_.Cancel(Clock::now());
                     break;
                 case TransferInbox::Woke::Bytes:
                     out = sender_.Receive(bytes, Clock::now());

@@ -11,6 +11,7 @@
 #include "connection/PortReadWrite.h"
 #include "connection/Reconnect.h"
 #include "connection/StreamWatchers.h"
+#include "connection/TransferEchoFilter.h"
 #include "download/DownloadWorker.h"
 
 namespace drel {
@@ -76,23 +77,16 @@ void HandRuns(PortConnection& c, StreamWatchers& watchers, const uint8_t* bytes,
 }
 
 // While a file transfer runs, what the receiver sends goes to the transfer, and the terminal shows
-// it without the protocol's answers (ACK, NAK, CAN and the 'C' that asks for CRC-16 packets).
-void HandToTransfer(PortConnection& c, const uint8_t* bytes, int count) {
+// it without the protocol's own bytes.
+void HandToTransfer(PortConnection& c, TransferEchoFilter& echo, uint8_t* bytes, int count) {
     c.transferInbox.Put(bytes, static_cast<size_t>(count));
-    std::string shown;
-    for (int i = 0; i < count; ++i) {
-        const uint8_t byte = bytes[i];
-        if (byte != 0x06 && byte != 0x15 && byte != 0x18 && byte != 'C') {
-            shown += static_cast<char>(byte);
-        }
-    }
-    DisplayBytes(c, reinterpret_cast<const uint8_t*>(shown.data()), static_cast<int>(shown.size()));
+    DisplayBytes(c, bytes, echo.Filter(bytes, count, true));
 }
 
 // Reads, shows and watches until the input queue is empty or the connection closes. Returns
 // false when the device has gone away: a read failed twice in a row.
-bool DrainInput(PortConnection& c, StreamWatchers& watchers, bool& lastReadFailed,
-                Drained& drained) {
+bool DrainInput(PortConnection& c, StreamWatchers& watchers, TransferEchoFilter& echo,
+                bool& lastReadFailed, Drained& drained) {
     uint8_t buffer[kReadSize];
     while (c.connected != 0) {
         bool failed = false;
@@ -108,9 +102,10 @@ bool DrainInput(PortConnection& c, StreamWatchers& watchers, bool& lastReadFaile
             tap->Received(buffer, static_cast<size_t>(count));
         }
         if (c.transferring != 0 && count > 0) {
-            HandToTransfer(c, buffer, count);
+            HandToTransfer(c, echo, buffer, count);
         } else {
-            HandRuns(c, watchers, buffer, count, drained);
+            const int shown = echo.OwesBackspaces() ? echo.Filter(buffer, count, false) : count;
+            HandRuns(c, watchers, buffer, shown, drained);
         }
         if (count < kReadSize) {
             // The read took all the port held: asking again would find the queue empty, and
@@ -141,6 +136,7 @@ int ReceiveLoop(PortConnection& c) {
         return 0;
     }
     StreamWatchers watchers;
+    TransferEchoFilter echo;
     InputRate rate(kTrickle, std::chrono::milliseconds(kGatherMs));
     bool lastReadFailed = false;
     while (c.connected != 0) {
@@ -157,7 +153,7 @@ int ReceiveLoop(PortConnection& c) {
             continue;
         }
         Drained drained;
-        if (!DrainInput(c, watchers, lastReadFailed, drained)) {
+        if (!DrainInput(c, watchers, echo, lastReadFailed, drained)) {
             if (!GoOnAfterDeviceLoss(c)) {
                 break;
             }

@@ -29,7 +29,7 @@ std::vector<uint8_t> TransferSender::Receive(std::span<const uint8_t> bytes, Tim
             break;
         }
         if (byte == kCan && lastWasCan_) {
-            End(TransferResult::ReceiverCancelled);
+            End(state_ == State::Cancelling ? result_ : TransferResult::ReceiverCancelled);
             out.clear();
             break;
         }
@@ -48,6 +48,8 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
     }
     if (held_ != Held::Nothing) {
         Release(std::exchange(held_, Held::Nothing), now, out);
+    } else if (state_ == State::Cancelling) {
+        End(result_);
     } else if (state_ == State::WaitingForReceiver) {
         End(TransferResult::ReceiverNeverStarted);
     } else if (InBatchEnd()) {
@@ -60,16 +62,21 @@ std::vector<uint8_t> TransferSender::Tick(TimePoint now) {
     return out;
 }
 
-std::vector<uint8_t> TransferSender::Cancel() {
+std::vector<uint8_t> TransferSender::Cancel(TimePoint now) {
     std::vector<uint8_t> out;
-    if (state_ != State::Ended) {
-        Abort(TransferResult::UserCancelled, out);
+    if (state_ == State::Ended || state_ == State::Cancelling) {
+        return out;
     }
+    out.insert(out.end(), kCancelLength, kCan);
+    state_ = State::Cancelling;
+    result_ = TransferResult::UserCancelled;
+    held_ = Held::Nothing;
+    deadline_ = now + kCancelLinger;
     return out;
 }
 
 bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>& out) {
-    if (held_ == Held::NextPacket || held_ == Held::SamePacket) {
+    if (held_ != Held::Nothing) {
         return false;  // sent before the receiver saw what is held
     }
     switch (state_) {
@@ -89,6 +96,13 @@ bool TransferSender::OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>&
             // before its request): the block goes out again.
             if (byte == kNak || (byte == kCrcRequest && IsBlockZero())) {
                 OnRefusal(now, out);
+                return true;
+            }
+            return false;
+        case State::Cancelling:
+            if (byte == kAck || byte == kNak || byte == kCrcRequest) {
+                held_ = Held::Cancel;
+                deadline_ = now + kRequestSettle;
                 return true;
             }
             return false;
@@ -198,6 +212,9 @@ void TransferSender::Release(Held what, TimePoint now, std::vector<uint8_t>& out
             break;
         case Held::SamePacket:
             Resend(now, out);
+            break;
+        case Held::Cancel:
+            Abort(result_, out);
             break;
         case Held::Nothing:
             break;

@@ -80,6 +80,7 @@ class TransferSender {
         SentEot,
         WaitingForBatchEnd,  // YMODEM EOT acknowledged, waiting for 'C' before the empty block 0
         SentBatchEnd,
+        Cancelling,  // the user's CANs are out; they go again once if the receiver answers
         Ended,
     };
 
@@ -102,6 +103,10 @@ class TransferSender {
     static constexpr std::chrono::milliseconds kRequestSettle{50};
     // CANs sent to stop the receiver; receivers stop on two or three in a row.
     static constexpr size_t kCancelLength = 5;
+    // After the user's cancel, how long an answer is waited for: one that comes (the receiver
+    // acknowledging the packet it was reading) gets the CANs again kRequestSettle later, as a
+    // receiver that empties its input after answering has lost the first ones.
+    static constexpr std::chrono::seconds kCancelLinger{1};
 
     // A sender of `file`, reading its bytes from `source`, which must outlive it. Ends at once
     // with BadFileName when YMODEM cannot carry the name.
@@ -120,9 +125,9 @@ class TransferSender {
     // time-out, or ends the transfer. Returns what to send.
     std::vector<uint8_t> Tick(TimePoint now);
 
-    // The user's cancel: ends the transfer and returns the CANs that stop the receiver (nothing
-    // once ended).
-    std::vector<uint8_t> Cancel();
+    // The user's cancel: returns the CANs that stop the receiver (nothing once ended or
+    // cancelled); Result() is UserCancelled from now, and the transfer ends within kCancelLinger.
+    std::vector<uint8_t> Cancel(TimePoint now);
 
     // When Tick has something to do; TimePoint::max() before Start and once ended.
     TimePoint NextDeadline() const { return deadline_; }
@@ -139,7 +144,7 @@ class TransferSender {
   private:
     // What goes out at deadline_ rather than at once, so that the receiver has emptied its
     // input before it comes.
-    enum class Held { Nothing, RequestAnswer, NextPacket, SamePacket };
+    enum class Held { Nothing, RequestAnswer, NextPacket, SamePacket, Cancel };
 
     // Each acts on one answer byte; true when it gave something to send or hold.
     bool OnAnswer(uint8_t byte, TimePoint now, std::vector<uint8_t>& out);

@@ -4,7 +4,7 @@
 // the clock on by 0 to 61 seconds and ticks, 0xFE is the user's cancel, 0xFF moves the clock to
 // the sender's deadline and ticks. Checked:
 // - every call sends nothing, one well-formed packet under the check the receiver asked for,
-//   EOT, or the CANs that end a transfer;
+//   EOT, or the CANs that end a transfer (twice at most after the user's cancel);
 // - a packet is the one before sent again, or the next in order, and a new one only follows an
 //   ACK, NAK or 'C' handed in since the one before;
 // - data packets carry the file's bytes in order, padded with 0x1A, and block 0 the header;
@@ -50,8 +50,10 @@ class Checker {
             return;
         }
         if (sent == std::vector<uint8_t>(Sender::kCancelLength, kCan)) {
-            Require(sender.Done() && sender.Result() != TransferResult::Completed,
-                    "CANs end a transfer that failed");
+            Require(sender.Result() != TransferResult::Running &&
+                        sender.Result() != TransferResult::Completed &&
+                        (sender.Done() || sender.CurrentState() == Sender::State::Cancelling),
+                    "CANs end a transfer that failed or is cancelled");
             return;
         }
         if (sent == previous_) {
@@ -144,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             at += answers.size();
             sent = sender.Receive(answers, now);
         } else if (op == 0xFE) {
-            sent = sender.Cancel();
+            sent = sender.Cancel(now);
         } else {
             const auto deadline = sender.NextDeadline();
             now = op == 0xFF ? (deadline == Sender::TimePoint::max() ? now : deadline)

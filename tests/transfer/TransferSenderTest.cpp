@@ -261,14 +261,34 @@ TEST_F(SenderTest, TwoCansInARowFromTheReceiverEndTheTransfer) {
     }
 }
 
-TEST_F(SenderTest, TheUsersCancelSendsCansOnce) {
+TEST_F(SenderTest, TheUsersCancelSendsCansAgainOnceIfTheReceiverAnswers) {
+    // The receiver was reading the packet out when the CANs went; it answers it, and a receiver
+    // that empties its input after answering has lost them: they go again after the settle.
     Make(TransferProtocol::Ymodem, 1000);
     Feed("C");
-    EXPECT_EQ(sender_->Cancel(), kCancel);
+    EXPECT_EQ(sender_->Cancel(now_), kCancel);
     EXPECT_EQ(sender_->Result(), TransferResult::UserCancelled);
-    EXPECT_TRUE(sender_->Cancel().empty());
+    EXPECT_TRUE(sender_->Cancel(now_).empty());
+    EXPECT_TRUE(sender_->Receive(std::span(&kAck, 1), now_).empty());
+    EXPECT_EQ(sender_->NextDeadline(), now_ + Sender::kRequestSettle);
+    EXPECT_TRUE(sender_->Receive(std::span(&kNak, 1), now_).empty());
+    EXPECT_EQ(TimeOut(), kCancel);
+    EXPECT_TRUE(sender_->Done());
     EXPECT_TRUE(Feed(kAckS + "C").empty());
+
+    // A receiver that stops at once is not waited for longer than the linger; its own CANs end
+    // the wait too, and the cancel stays the user's.
+    Make(TransferProtocol::Ymodem, 1000);
+    Feed("C");
+    sender_->Cancel(now_);
+    EXPECT_EQ(sender_->NextDeadline(), now_ + Sender::kCancelLinger);
     EXPECT_TRUE(TimeOut().empty());
+    EXPECT_EQ(sender_->Result(), TransferResult::UserCancelled);
+    Make(TransferProtocol::Ymodem, 1000);
+    sender_->Cancel(now_);
+    Feed(kCanS + kCanS);
+    EXPECT_TRUE(sender_->Done());
+    EXPECT_EQ(sender_->Result(), TransferResult::UserCancelled);
 }
 
 TEST_F(SenderTest, AFileThatCannotBeReadStopsTheReceiver) {
