@@ -278,14 +278,16 @@ class DrelLoadTransferTest : public drel::cli::test::DrelLoadTest {
         return path.string();
     }
 
-    // Starts drel-load sending `file` to the played receiver, typing kCommand first; returns
-    // once the receiver has read the command, which shows drel-load has its port open.
+    // Starts drel-load sending `file` to the played receiver, typing kCommand first, with the
+    // options `extra`; returns once the receiver has read the command, which shows drel-load
+    // has its port open.
     void StartSending(const std::string& file, std::optional<DrelLoad>& load,
-                      Clock::time_point deadline) {
+                      Clock::time_point deadline, const std::vector<std::string>& extra = {}) {
         ASSERT_TRUE(receiver_.IsOpen());
-        load.emplace(std::vector<std::string>{"--command", std::string(kCommand), "--ymodem", file,
-                                              receiver_.Port()},
-                     configHome_);
+        std::vector<std::string> args{"--command", std::string(kCommand)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), {"--ymodem", file, receiver_.Port()});
+        load.emplace(args, configHome_);
         ASSERT_EQ(receiver_.ReadText(kCommand.size(), deadline), kCommand);
     }
 
@@ -384,7 +386,7 @@ TEST_F(DrelLoadTransferTest, TheReceiversCancelEndsTheRunWithItsStatus) {
     const std::string file = WriteFile("image.bin", SomeBytes(8192));
     const auto deadline = Clock::now() + kPatience;
     std::optional<DrelLoad> load;
-    ASSERT_NO_FATAL_FAILURE(StartSending(file, load, deadline));
+    ASSERT_NO_FATAL_FAILURE(StartSending(file, load, deadline, {"--json"}));
     ASSERT_EQ(receiver_.Start(deadline).size(), 133u);
     ASSERT_TRUE(receiver_.Send(kCan));
     ASSERT_TRUE(receiver_.Send(kCan));
@@ -394,6 +396,30 @@ TEST_F(DrelLoadTransferTest, TheReceiversCancelEndsTheRunWithItsStatus) {
     EXPECT_NE(result.err.find("YMODEM: image.bin not sent: the receiver cancelled"),
               std::string::npos)
         << result.err;
+    const std::string report = LastLine(result.out);
+    const auto members = JsonObject::Parse(report);
+    ASSERT_TRUE(members) << report;
+    EXPECT_EQ(members->at("exit_status"), "8") << report;
+    EXPECT_EQ(members->at("bytes_sent"), "0") << report;
+}
+
+// A file cut short while it is sent: the receiver is stopped, and the run ends as for a file
+// that does not read.
+TEST_F(DrelLoadTransferTest, AFileCutShortMidTransferStopsTheReceiverAndEndsWith5) {
+    const std::string file = WriteFile("image.bin", SomeBytes(64 * 1024));
+    const auto deadline = Clock::now() + kPatience;
+    std::optional<DrelLoad> load;
+    ASSERT_NO_FATAL_FAILURE(StartSending(file, load, deadline));
+    ASSERT_NO_FATAL_FAILURE(ReceiveUpToFirstData(deadline));
+    fs::resize_file(file, 1024);
+    ASSERT_TRUE(receiver_.Send(kAck));
+    const DrelLoad::Result result = load->Finish(deadline);
+
+    EXPECT_EQ(result.status, 5) << result.err;
+    EXPECT_NE(result.err.find("YMODEM: image.bin not sent: the file could not be read"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(receiver_.AwaitCans(2, deadline), 2u);
 }
 
 // Each signal that interrupts a run stops the receiver too: it is sent CANs.
@@ -420,6 +446,23 @@ INSTANTIATE_TEST_SUITE_P(Signals, DrelLoadInterruptTest, testing::Values(SIGINT,
                          [](const testing::TestParamInfo<int>& info) {
                              return std::string(sigabbrev_np(info.param));
                          });
+
+// Before the receiver has started the line may already hold it, waiting: it is stopped too.
+TEST_F(DrelLoadTransferTest, AnInterruptBeforeTheReceiverStartsStillCancelsIt) {
+    const std::string file = WriteFile("image.bin", SomeBytes(8192));
+    const auto deadline = Clock::now() + kPatience;
+    std::optional<DrelLoad> load;
+    ASSERT_NO_FATAL_FAILURE(StartSending(file, load, deadline, {"--json"}));
+    ASSERT_TRUE(load->Signal(SIGINT));
+    const DrelLoad::Result result = load->Finish(deadline);
+
+    EXPECT_EQ(result.status, 130) << result.err;
+    EXPECT_EQ(receiver_.AwaitCans(2, deadline), 2u);
+    const std::string report = LastLine(result.out);
+    const auto members = JsonObject::Parse(report);
+    ASSERT_TRUE(members) << report;
+    EXPECT_EQ(members->at("exit_status"), "130") << report;
+}
 
 // A file that cannot be sent is found before the port opens: not even the command goes.
 TEST_F(DrelLoadTransferTest, AFileThatDoesNotReadEndsWith5AndSendsNothing) {
