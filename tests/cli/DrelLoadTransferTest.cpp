@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -243,6 +244,9 @@ class PlayedReceiver {
     // The receiver's device goes away: its end of the line closes.
     void HangUp() { line_.HangUp(); }
 
+    // Holds off what drel-load writes, as a device that drops CTS does, or lets it go again.
+    bool HoldOff(bool hold) { return tcflow(line_.SlaveFd(), hold ? TCOOFF : TCOON) == 0; }
+
   private:
     Bytes ReadPacket(Clock::time_point deadline) {
         const auto left = [&] { return std::chrono::milliseconds(MillisecondsLeft(deadline)); };
@@ -446,6 +450,27 @@ INSTANTIATE_TEST_SUITE_P(Signals, DrelLoadInterruptTest, testing::Values(SIGINT,
                          [](const testing::TestParamInfo<int>& info) {
                              return std::string(sigabbrev_np(info.param));
                          });
+
+// A line that holds every write off must not keep an interrupted run from ending.
+TEST_F(DrelLoadTransferTest, AnInterruptEndsTheRunWhileTheLineHoldsItsWritesOff) {
+    const std::string file = WriteFile("image.bin", SomeBytes(64 * 1024));
+    const auto deadline = Clock::now() + kPatience;
+    std::optional<DrelLoad> load;
+    ASSERT_NO_FATAL_FAILURE(StartSending(file, load, deadline));
+    ASSERT_EQ(receiver_.Start(deadline).size(), 133u);
+    ASSERT_TRUE(receiver_.HoldOff(true));
+    ASSERT_TRUE(receiver_.Send(kAck));
+    ASSERT_TRUE(receiver_.Send('C'));
+    // Whether the data block or the CANs meet the hold, a write waits.
+    ASSERT_TRUE(load->AwaitErr("0 %", deadline));
+    ASSERT_TRUE(load->Signal(SIGINT));
+    const DrelLoad::Result result = load->Finish(deadline);
+    receiver_.HoldOff(false);
+
+    EXPECT_EQ(result.status, 130) << result.err;
+    EXPECT_NE(result.err.find("YMODEM: image.bin not sent: cancelled"), std::string::npos)
+        << result.err;
+}
 
 // Before the receiver has started the line may already hold it, waiting: it is stopped too.
 TEST_F(DrelLoadTransferTest, AnInterruptBeforeTheReceiverStartsStillCancelsIt) {
