@@ -15,7 +15,6 @@
 #include "connection/ConnectionLifecycle.h"
 #include "connection/ConnectionLog.h"
 #include "connection/FileTransfer.h"
-#include "connection/PortReadWrite.h"
 #include "platform/SerialService.h"
 #include "platform/WakeSignal.h"
 #include "transfer/DiskFile.h"
@@ -149,10 +148,11 @@ class TransferRunner {
         if (!OpenConnection(connection_, options_.port.port, settings)) {
             return ExitStatus::PortNotOpened;
         }
-        if (!options_.command.empty() &&
-            WritePort(connection_, reinterpret_cast<const uint8_t*>(options_.command.data()),
-                      static_cast<uint32_t>(options_.command.size())) == 0) {
-            return ExitStatus::DeviceGone;
+        if (!options_.command.empty()) {
+            // Typed on the connection's writer thread: a line that holds it off then keeps only
+            // that thread waiting, and an interruption still ends the run. The transfer sends
+            // nothing before the receiver asks, which it does in answer to the command.
+            connection_.userWrites.Write(options_.command);
         }
         const std::string error =
             StartFileTransfer(connection_, *options_.sendProtocol, options_.sendFile);

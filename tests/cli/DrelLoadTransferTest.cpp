@@ -451,17 +451,29 @@ INSTANTIATE_TEST_SUITE_P(Signals, DrelLoadInterruptTest, testing::Values(SIGINT,
                              return std::string(sigabbrev_np(info.param));
                          });
 
-// A line that holds every write off must not keep an interrupted run from ending.
-TEST_F(DrelLoadTransferTest, AnInterruptEndsTheRunWhileTheLineHoldsItsWritesOff) {
+// A line that holds every write off, as one whose flow control is not answered does, must not
+// keep an interrupted run from ending: not when it holds the command, nor a packet or the CANs.
+class DrelLoadHeldOffTest : public DrelLoadTransferTest,
+                            public testing::WithParamInterface<bool> {};
+
+TEST_P(DrelLoadHeldOffTest, AnInterruptStillEndsTheRun) {
+    const bool holdTheCommand = GetParam();
     const std::string file = WriteFile("image.bin", SomeBytes(64 * 1024));
     const auto deadline = Clock::now() + kPatience;
     std::optional<DrelLoad> load;
-    ASSERT_NO_FATAL_FAILURE(StartSending(file, load, deadline));
-    ASSERT_EQ(receiver_.Start(deadline).size(), 133u);
-    ASSERT_TRUE(receiver_.HoldOff(true));
-    ASSERT_TRUE(receiver_.Send(kAck));
-    ASSERT_TRUE(receiver_.Send('C'));
-    // Whether the data block or the CANs meet the hold, a write waits.
+    if (holdTheCommand) {
+        ASSERT_TRUE(receiver_.HoldOff(true));
+        load.emplace(std::vector<std::string>{"--command", std::string(kCommand), "--ymodem", file,
+                                              receiver_.Port()},
+                     configHome_);
+    } else {
+        ASSERT_NO_FATAL_FAILURE(StartSending(file, load, deadline));
+        ASSERT_EQ(receiver_.Start(deadline).size(), 133u);
+        ASSERT_TRUE(receiver_.HoldOff(true));
+        ASSERT_TRUE(receiver_.Send(kAck));
+        ASSERT_TRUE(receiver_.Send('C'));  // the data block, or the CANs, meet the hold
+    }
+    // The first progress line shows the run waiting for the transfer.
     ASSERT_TRUE(load->AwaitErr("0 %", deadline));
     ASSERT_TRUE(load->Signal(SIGINT));
     const DrelLoad::Result result = load->Finish(deadline);
@@ -471,6 +483,11 @@ TEST_F(DrelLoadTransferTest, AnInterruptEndsTheRunWhileTheLineHoldsItsWritesOff)
     EXPECT_NE(result.err.find("YMODEM: image.bin not sent: cancelled"), std::string::npos)
         << result.err;
 }
+
+INSTANTIATE_TEST_SUITE_P(Writes, DrelLoadHeldOffTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "TheCommand" : "TheData");
+                         });
 
 // Before the receiver has started the line may already hold it, waiting: it is stopped too.
 TEST_F(DrelLoadTransferTest, AnInterruptBeforeTheReceiverStartsStillCancelsIt) {
