@@ -499,7 +499,7 @@ TEST_F(DrelLoadTransferTest, AnInterruptBeforeTheReceiverStartsStillCancelsIt) {
     const DrelLoad::Result result = load->Finish(deadline);
 
     EXPECT_EQ(result.status, 130) << result.err;
-    EXPECT_EQ(receiver_.AwaitCans(2, deadline), 2u);
+    EXPECT_EQ(receiver_.AwaitCans(2, deadline), 2u) << result.err;
     const std::string report = LastLine(result.out);
     const auto members = JsonObject::Parse(report);
     ASSERT_TRUE(members) << report;
