@@ -2,10 +2,12 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cinttypes>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "cli/ConsoleUserInterface.h"
@@ -13,7 +15,6 @@
 #include "connection/ConnectionLifecycle.h"
 #include "connection/ConnectionLog.h"
 #include "connection/FileTransfer.h"
-#include "connection/PortReadWrite.h"
 #include "connection/ProgressText.h"
 #include "platform/SerialService.h"
 #include "platform/WakeSignal.h"
@@ -25,6 +26,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using transfer::TransferResult;
+
+// After an interruption the transfer gets this long to send the receiver its CANs and end.
+constexpr std::chrono::seconds kCancelPatience{2};
 
 // How the transfer went, as the transfer's thread tells it; read once it has ended.
 class TransferWatch final : public TransferObserver {
@@ -151,10 +155,11 @@ class TransferRunner {
         if (!OpenConnection(connection_, options_.port.port, settings)) {
             return ExitStatus::PortNotOpened;
         }
-        if (!options_.command.empty() &&
-            WritePort(connection_, reinterpret_cast<const uint8_t*>(options_.command.data()),
-                      static_cast<uint32_t>(options_.command.size())) == 0) {
-            return ExitStatus::DeviceGone;
+        if (!options_.command.empty()) {
+            // Typed on the connection's writer thread: a line that holds it off then keeps only
+            // that thread waiting, and an interruption still ends the run. The transfer sends
+            // nothing before the receiver asks, which it does in answer to the command.
+            connection_.userWrites.Write(options_.command);
         }
         sendingSince_ = Clock::now();
         const std::string error =
@@ -166,24 +171,39 @@ class TransferRunner {
         return std::nullopt;
     }
 
-    // Waits for the transfer's end, showing its progress; an interruption cancels it, and the
-    // receiver is sent CANs.
+    // Waits for the transfer's end, showing its progress. An interruption cancels it, the
+    // receiver is sent CANs, and ends the wait kCancelPatience later at the latest: a line that
+    // holds every write off must not keep the run from ending (the close aborts the write).
     ExitStatus AwaitEnd() {
-        bool interrupted = false;
-        while (!watch_.HasEnded()) {
+        std::optional<Clock::time_point> giveUp;  // set once interrupted
+        while (!watch_.HasEnded() && !(giveUp && Clock::now() >= *giveUp)) {
             pollfd waits[] = {{watch_.fd(), POLLIN, 0}, {interruption_.fd(), POLLIN, 0}};
-            poll(waits, 2, 1000);  // EINTR only looks again
+            poll(waits, 2, PollTimeout(giveUp));  // EINTR only looks again
             watch_.Drain();
             ShowProgress();
-            if (const std::optional<int> signal = interruption_.Take(); signal && !interrupted) {
-                interrupted = true;
+            if (const std::optional<int> signal = interruption_.Take(); signal && !giveUp) {
+                giveUp = Clock::now() + kCancelPatience;
                 console_.Line("drel-load: interrupted; the transfer is cancelled");
                 CancelFileTransfer(connection_);
             }
         }
-        console_.Line(TransferResultLine(*options_.sendProtocol, BaseName(), watch_.Result(),
+        const TransferResult result =
+            watch_.HasEnded() ? watch_.Result() : TransferResult::UserCancelled;
+        console_.Line(TransferResultLine(*options_.sendProtocol, BaseName(), result,
                                          watch_.Acknowledged(), watch_.EndConfirmed()));
-        return interrupted ? ExitStatus::Interrupted : watch_.Status();
+        return giveUp ? ExitStatus::Interrupted : watch_.Status();
+    }
+
+    // How long a wait for news may last: the next redraw of the progress, and no later than
+    // `giveUp` when set.
+    static int PollTimeout(const std::optional<Clock::time_point>& giveUp) {
+        constexpr int kRedrawMs = 1000;
+        if (!giveUp) {
+            return kRedrawMs;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(*giveUp - Clock::now()).count();
+        return static_cast<int>(std::clamp<int64_t>(left, 0, kRedrawMs));
     }
 
     void ShowProgress() {

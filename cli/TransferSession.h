@@ -15,8 +15,8 @@ namespace drel::cli {
 // Sends `options.sendFile` as `options.sendProtocol` says. The board's text outside the
 // transfer goes to `out` (unless left out), progress and messages to `console`, the JSON report
 // to `out` at the end. Every wait ends: when the transfer ends, at `interruption` (the receiver
-// is sent CANs), or when the port goes away. Returns the exit status. Main thread, with
-// `interruption` made before any other thread started.
+// is sent CANs, given two seconds to go out), or when the port goes away. Returns the exit status.
+// Main thread, with `interruption` made before any other thread started.
 ExitStatus RunTransfer(const LoadOptions& options, Console& console, Interruption& interruption,
                        std::FILE* out);
 
