@@ -86,8 +86,10 @@ class TransferRun {
     }
 
   private:
+    // False when the port went away. A write the user's cancel aborted is no such failure.
     bool Send(const std::vector<uint8_t>& out) {
-        return out.empty() || WritePort(c_, out.data(), static_cast<uint32_t>(out.size())) != 0;
+        return out.empty() || WritePort(c_, out.data(), static_cast<uint32_t>(out.size())) != 0 ||
+               c_.transferInbox.CancelAsked();
     }
 
     void ShowProgress() {
@@ -193,6 +195,8 @@ std::string StartFileTransfer(PortConnection& c, TransferProtocol protocol,
 void CancelFileTransfer(PortConnection& c) {
     if (c.transferring != 0) {
         c.transferInbox.Cancel();
+        // A packet the receiver's line holds off (flow control) ends now, so that the CANs go.
+        c.port->PurgeComm(platform::PURGE_TXABORT);
     }
 }
 

@@ -27,8 +27,8 @@ std::string TransferResultLine(transfer::TransferProtocol protocol, const std::s
 std::string StartFileTransfer(PortConnection& c, transfer::TransferProtocol protocol,
                               const std::string& path);
 
-// The user's cancel: the receiver is sent CANs and the transfer ends. Nothing when none runs.
-// User-interface thread.
+// The user's cancel: a packet held off by the line is abandoned, the receiver is sent CANs and the
+// transfer ends. Nothing when none runs. User-interface thread, or drel-load's main thread.
 void CancelFileTransfer(PortConnection& c);
 
 // Ends a running transfer at once and waits for its thread: silently when the connection closes,

@@ -6,6 +6,7 @@ void TransferInbox::Reset() {
     std::lock_guard lock(mutex_);
     bytes_.clear();
     cancelled_ = false;
+    cancelAsked_ = false;
     stopped_ = false;
     portGone_ = false;
 }
@@ -22,6 +23,7 @@ void TransferInbox::Cancel() {
     {
         std::lock_guard lock(mutex_);
         cancelled_ = true;
+        cancelAsked_ = true;
     }
     changed_.notify_one();
 }

@@ -4,6 +4,7 @@
 // hands in as it reads them, the user's cancel and the close, each until the transfer's next
 // deadline.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -36,6 +37,9 @@ class TransferInbox {
     void Cancel();
     void Stop(bool portGone);
 
+    // Whether the user cancelled this transfer, told or not. Any thread.
+    bool CancelAsked() const { return cancelAsked_; }
+
     // Waits until something came or `deadline` passed; received bytes move into `bytes`. A stop
     // is told before bytes, bytes before a cancel. The transfer's thread.
     Woke Wait(Clock::time_point deadline, std::vector<uint8_t>& bytes);
@@ -44,7 +48,8 @@ class TransferInbox {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<uint8_t> bytes_;
-    bool cancelled_ = false;
+    bool cancelled_ = false;  // not yet told
+    std::atomic<bool> cancelAsked_{false};
     bool stopped_ = false;
     bool portGone_ = false;
 };
