@@ -21,6 +21,7 @@
 #include "support/LrzszReceiver.h"
 #include "support/PtyRelay.h"
 #include "support/Recorders.h"
+#include "support/SeededBytes.h"
 
 namespace drel {
 namespace {
@@ -29,16 +30,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using transfer::TransferProtocol;
 namespace fs = std::filesystem;
-
-std::vector<uint8_t> RandomBytes(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    uint32_t state = 7;
-    for (auto& byte : bytes) {
-        state = state * 1664525 + 1013904223;
-        byte = static_cast<uint8_t>(state >> 24);
-    }
-    return bytes;
-}
 
 // The program's connection on one end of a relayed line, a receiver on the other.
 class FileTransferTest : public testing::Test {
@@ -105,7 +96,7 @@ class FileTransferTest : public testing::Test {
 
 TEST_F(FileTransferTest, YmodemFileArrivesWholeAndTheTerminalSaysSo) {
     ASSERT_NO_FATAL_FAILURE(Begin({"/usr/bin/rb", "-b"}));
-    const std::vector<uint8_t> bytes = RandomBytes(100 * 1024 + 3);
+    const std::vector<uint8_t> bytes = drel::test::SeededBytes(100 * 1024 + 3);
     const std::string path = WriteSource("image.bin", bytes);
     ASSERT_EQ(StartFileTransfer(c, TransferProtocol::Ymodem, path), "");
     ASSERT_TRUE(WaitForTheEnd(120s)) << folder.LogTail();
@@ -116,7 +107,7 @@ TEST_F(FileTransferTest, YmodemFileArrivesWholeAndTheTerminalSaysSo) {
 // A line that damages one packet in fifty: each damaged one goes again.
 TEST_F(FileTransferTest, DamagedPacketsAreSentAgain) {
     ASSERT_NO_FATAL_FAILURE(Begin({"/usr/bin/rb", "-b"}, test::FlipOneByteIn(50 * 1029)));
-    const std::vector<uint8_t> bytes = RandomBytes(300 * 1024);
+    const std::vector<uint8_t> bytes = drel::test::SeededBytes(300 * 1024);
     const std::string path = WriteSource("noisy.bin", bytes);
     ASSERT_EQ(StartFileTransfer(c, TransferProtocol::Ymodem, path), "");
     ASSERT_TRUE(WaitForTheEnd(300s)) << folder.LogTail();
@@ -125,7 +116,7 @@ TEST_F(FileTransferTest, DamagedPacketsAreSentAgain) {
 
 TEST_F(FileTransferTest, TheUsersCancelStopsTheReceiver) {
     ASSERT_NO_FATAL_FAILURE(Begin({"/usr/bin/rb", "-b"}));
-    const std::string path = WriteSource("big.bin", RandomBytes(4 << 20));
+    const std::string path = WriteSource("big.bin", drel::test::SeededBytes(4 << 20));
     ASSERT_EQ(StartFileTransfer(c, TransferProtocol::Ymodem, path), "");
     const fs::path arriving = folder.In() / "big.bin";
     ASSERT_TRUE(

@@ -20,6 +20,7 @@
 
 #include "support/LrzszReceiver.h"
 #include "support/PseudoTerminal.h"
+#include "support/SeededBytes.h"
 #include "transfer/TransferSender.h"
 
 namespace {
@@ -76,16 +77,6 @@ int WaitForReceiver(pid_t pid, PseudoTerminal& pty) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<uint8_t> RandomFile(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    uint32_t state = 99;
-    for (auto& byte : bytes) {
-        state = state * 1664525 + 1013904223;
-        byte = static_cast<uint8_t>(state >> 24);
-    }
-    return bytes;
-}
-
 constexpr size_t kSmallSizes[] = {0, 1, 127, 128, 1024, 1025};
 constexpr size_t kFiveMebibytes[] = {5 << 20};
 
@@ -105,7 +96,7 @@ void SendEach(TransferProtocol protocol, std::vector<std::string> argv,
         ReceiverFolder folder;
         const pid_t pid = StartReceiver(argv, pty.SlavePath(), folder);
         ASSERT_GT(pid, 0);
-        const auto file = RandomFile(size);
+        const auto file = drel::test::SeededBytes(size);
         SpanSource source(file);
         TransferSender sender(protocol, {"image.bin", size, kMtime}, source);
         EXPECT_EQ(Pump(sender, pty), TransferResult::Completed);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/SeededBytes.h"
 #include "transfer/TransferSender.h"
 
 namespace {
@@ -125,16 +126,6 @@ TransferResult RunTransfer(TransferSender& sender, ModelReceiver& receiver) {
     return sender.Result();
 }
 
-std::vector<uint8_t> RandomFile(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    uint32_t state = 12345;
-    for (auto& byte : bytes) {
-        state = state * 1103515245 + 12345;
-        byte = static_cast<uint8_t>(state >> 16);
-    }
-    return bytes;
-}
-
 TEST(TransferEndToEndTest, EveryFileArrivesWholeWithAndWithoutLineFaults) {
     const size_t sizes[] = {0, 1, 127, 128, 129, 1024, 1025, 1 << 20};
     for (const auto protocol :
@@ -145,7 +136,7 @@ TEST(TransferEndToEndTest, EveryFileArrivesWholeWithAndWithoutLineFaults) {
                     SCOPED_TRACE(::testing::Message()
                                  << "protocol " << int(protocol) << ", check " << int(check)
                                  << ", faults " << faults << ", size " << size);
-                    const auto file = RandomFile(size);
+                    const auto file = drel::test::SeededBytes(size);
                     SpanSource source(file);
                     TransferSender sender(protocol, {"firmware.img", size, 0}, source);
                     ModelReceiver receiver(protocol, check, faults ? 5 : 0, faults ? 7 : 0);
