@@ -3,8 +3,8 @@
 namespace drel::cli {
 
 const char* LoadHelp() {
-    return "usage: drel-load [OPTIONS] PORT IMAGE [SECOND_IMAGE]\n"
-           "       drel-load [OPTIONS] --serve PORT [IMAGE [SECOND_IMAGE]]\n"
+    return "Usage: drel-load [OPTIONS] PORT IMAGE [SECOND_IMAGE]\n"
+           "  or:  drel-load [OPTIONS] --serve PORT [IMAGE [SECOND_IMAGE]]\n"
            "Loads BIN images into a board's boot monitor over a serial port, without a window.\n"
            "\n"
            "PORT is any name drel opens: a link in $XDG_CONFIG_HOME/Ovex/drel/ports, a path,\n"
@@ -21,7 +21,7 @@ const char* LoadHelp() {
            "Line and log (as drel's --port):\n"
            "  --baud N               115200\n"
            "  --data-bits 7|8        8\n"
-           "  --parity none|odd|even none\n"
+           "  --parity none|odd|even  none\n"
            "  --stop-bits 1|2        1\n"
            "  --flow none|rtscts|xonxoff  none\n"
            "  --log FILE             log what the port receives to FILE (appended)\n"
