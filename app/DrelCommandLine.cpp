@@ -31,9 +31,11 @@ constexpr Option kPortOption = {kPort, "a port name", ApplyPort};
 constexpr Switch kSwitches[] = {
     {"--reconnect", &DrelCommandLine::reconnect},
     {"--list-ports", &DrelCommandLine::listPorts},
+    {"--help", &DrelCommandLine::help},
+    {"--version", &DrelCommandLine::version},
 };
 
-// "--port, --baud, ... and --list-ports".
+// "--port, --baud, ... and --version".
 std::string OptionNames() {
     std::vector<const char*> all{kPortOption.name};
     for (const Option& option : PortOptions()) {

@@ -4,17 +4,18 @@
 //
 //   drel [--port NAME] [--baud N] [--data-bits 7|8] [--parity none|odd|even] [--stop-bits 1|2]
 //        [--flow none|rtscts|xonxoff] [--log FILE [--log-format raw|iso|elapsed|delta]]
-//        [--reconnect] [--list-ports] [FILE]
+//        [--reconnect] [--list-ports] [--help] [--version] [FILE]
 //
 // --port opens port NAME at start-up, with the other options' line settings (the port dialog's
 // defaults for those not given), instead of asking with the port dialog, and --log logs what
 // it receives to FILE from the start (raw unless --log-format says otherwise). --reconnect
 // turns reconnecting on for this run; --list-ports prints the serial devices present and ends
-// the program. Every other word is the framework's: none makes a new connection, a FILE opens that
-// file, /p and /pt print it. A value may also follow its option after '=' (--baud=9600). A word
-// that begins with "--" and is none of these options is a mistake, as is an option given twice,
-// one without its value or with a value it does not take (a value for a switch), a line setting
-// without --port, and --port with a file or a print switch.
+// the program, as --help and --version end it after printing the help and the version. Every other
+// word is the framework's: none makes a new connection, a FILE opens that file, /p and /pt print
+// it. A value may also follow its option after '=' (--baud=9600). A word that begins with "--" and
+// is none of these options is a mistake, as is an option given twice, one without its value or with
+// a value it does not take (a value for a switch), a line setting without --port, and --port with a
+// file or a print switch.
 
 #include <optional>
 #include <span>
@@ -41,7 +42,13 @@ struct DrelCommandLine {
     bool reconnect = false;
     // Print the serial devices present, one a line, and end.
     bool listPorts = false;
+    // Print the help text, or the program's name and version, and end.
+    bool help = false;
+    bool version = false;
 };
+
+// The text --help prints: the usage, each option and the exit status. Pure; any thread.
+const char* DrelHelp();
 
 // Reads `words` (the command line without the program's name). Pure; any thread.
 DrelCommandLine ParseDrelCommandLine(std::span<const std::string> words);

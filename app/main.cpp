@@ -1,6 +1,7 @@
 // drel: the executable is the application object and the framework's main. What the command
-// line asks that needs no window (the list of serial devices, a mistake in an option) is done
-// before the windowing system is reached, so it works where there is no display.
+// line asks that needs no window (the list of serial devices, the help, the version, a mistake
+// in an option) is done before the windowing system is reached, so it works where there is no
+// display.
 
 #include <cstdio>
 #include <string>
@@ -34,6 +35,14 @@ int main(int argc, char** argv) {
     if (!options.error.empty()) {
         std::fprintf(stderr, "%s\n", options.error.c_str());
         return drel::kBadCommandLineStatus;
+    }
+    if (options.help) {
+        std::fputs(drel::DrelHelp(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("drel %s\n", DREL_VERSION);
+        return 0;
     }
     if (options.listPorts) {
         PrintPortList();

@@ -3,9 +3,9 @@
 namespace drel::cli {
 
 const char* LoadHelp() {
-    return "usage: drel-load [OPTIONS] PORT IMAGE [SECOND_IMAGE]\n"
-           "       drel-load [OPTIONS] --serve PORT [IMAGE [SECOND_IMAGE]]\n"
-           "       drel-load [OPTIONS] --ymodem|--xmodem1k|--xmodem FILE PORT\n"
+    return "Usage: drel-load [OPTIONS] PORT IMAGE [SECOND_IMAGE]\n"
+           "  or:  drel-load [OPTIONS] --serve PORT [IMAGE [SECOND_IMAGE]]\n"
+           "  or:  drel-load [OPTIONS] --ymodem|--xmodem1k|--xmodem FILE PORT\n"
            "Loads BIN images into a board's boot monitor over a serial port, without a window,\n"
            "or sends a file to a boot loader with YMODEM or XMODEM.\n"
            "\n"
@@ -23,7 +23,7 @@ const char* LoadHelp() {
            "Line and log (as drel's --port):\n"
            "  --baud N               115200\n"
            "  --data-bits 7|8        8\n"
-           "  --parity none|odd|even none\n"
+           "  --parity none|odd|even  none\n"
            "  --stop-bits 1|2        1\n"
            "  --flow none|rtscts|xonxoff  none\n"
            "  --log FILE             log what the port receives to FILE (appended)\n"

@@ -206,7 +206,8 @@ TEST_F(DrelProcessTest, ABadCommandLineEndsWithStatusTwoAndOneLineOnStderr) {
         {{"--port", "COM2", "--parity", "x"}, "drel: --parity takes none, odd or even, not 'x'"},
         {{"--reconect"},
          "drel: unknown option '--reconect'; the options are --port, --baud, --data-bits, "
-         "--parity, --stop-bits, --flow, --log, --log-format, --reconnect and --list-ports"},
+         "--parity, --stop-bits, --flow, --log, --log-format, --reconnect, --list-ports, --help "
+         "and --version"},
         {{"--list-ports=all"}, "drel: --list-ports takes no value"},
         {{"--port", "COM2", "log.txt"},
          "drel: --port opens a port at start-up and cannot open the file 'log.txt' too"},
@@ -233,6 +234,24 @@ TEST_F(DrelProcessTest, ListPortsPrintsEachDeviceOnALineAndEnds) {
     const auto deadline = Clock::now() + kPatience;
     EXPECT_EQ(devsim::test::ReadToEnd(drel.out(), deadline), expected);
     EXPECT_EQ(drel.WaitForExit(deadline), 0);
+    EXPECT_FALSE(fs::exists(configHome_ / "Ovex" / "drel.conf"));
+}
+
+TEST_F(DrelProcessTest, HelpAndVersionPrintAndEnd) {
+    const struct {
+        std::string option;
+        std::string begins;
+    } cases[] = {
+        {"--help", "Usage: drel [OPTIONS] [FILE]\n"},
+        {"--version", std::string("drel ") + DREL_VERSION + "\n"},
+    };
+    for (const auto& c : cases) {
+        Devsim drel({c.option}, configHome_, DREL_PATH);
+        const auto deadline = Clock::now() + kPatience;
+        const std::string out = devsim::test::ReadToEnd(drel.out(), deadline);
+        EXPECT_TRUE(out.starts_with(c.begins)) << c.option << ": " << out;
+        EXPECT_EQ(drel.WaitForExit(deadline), 0) << c.option;
+    }
     EXPECT_FALSE(fs::exists(configHome_ / "Ovex" / "drel.conf"));
 }
 

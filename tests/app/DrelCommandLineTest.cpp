@@ -124,12 +124,17 @@ TEST(DrelCommandLineTest, SwitchesTurnOnWhatTheyNameAndLeaveTheRestAlone) {
         bool reconnect;
         bool listPorts;
         bool port;
+        bool help = false;
+        bool version = false;
     } cases[] = {
         {{}, false, false, false},
         {{"--reconnect"}, true, false, false},
         {{"--port", "COM2", "--reconnect"}, true, false, true},
         {{"--reconnect", "--port", "COM2", "--baud", "9600"}, true, false, true},
         {{"--list-ports"}, false, true, false},
+        {{"--help"}, false, false, false, true, false},
+        {{"--version"}, false, false, false, false, true},
+        {{"--port", "COM2", "--help"}, false, false, true, true, false},
     };
     for (const auto& c : cases) {
         const DrelCommandLine parsed = ParseDrelCommandLine(c.words);
@@ -138,6 +143,8 @@ TEST(DrelCommandLineTest, SwitchesTurnOnWhatTheyNameAndLeaveTheRestAlone) {
         EXPECT_EQ(parsed.reconnect, c.reconnect) << label;
         EXPECT_EQ(parsed.listPorts, c.listPorts) << label;
         EXPECT_EQ(parsed.port.has_value(), c.port) << label;
+        EXPECT_EQ(parsed.help, c.help) << label;
+        EXPECT_EQ(parsed.version, c.version) << label;
         EXPECT_EQ(parsed.shell.m_nShellCommand, CCommandLineInfo::FileNew) << label;
     }
 }
@@ -145,7 +152,8 @@ TEST(DrelCommandLineTest, SwitchesTurnOnWhatTheyNameAndLeaveTheRestAlone) {
 TEST(DrelCommandLineTest, EveryMistakeGetsOneLineThatNamesIt) {
     const std::string unknown =
         "'; the options are --port, --baud, --data-bits, --parity, "
-        "--stop-bits, --flow, --log, --log-format, --reconnect and --list-ports";
+        "--stop-bits, --flow, --log, --log-format, --reconnect, --list-ports, --help and "
+        "--version";
     const std::string baud = "drel: --baud takes a whole number from 1 to 2147483647, not '";
     const struct {
         Words words;

@@ -243,4 +243,27 @@ INSTANTIATE_TEST_SUITE_P(Cases, MkimageRefusalTest, testing::ValuesIn(kMkimageRe
                              return info.param.name;
                          });
 
+// Both programs answer --help and --version on stdout, with nothing on stderr.
+TEST_F(DevsimProcessTest, HelpAndVersionPrintAndEnd) {
+    const struct {
+        std::string program;
+        std::string option;
+        std::string begins;
+    } cases[] = {
+        {DREL_DEVSIM_PATH, "--help", "Usage: drel-devsim "},
+        {DREL_DEVSIM_PATH, "--version", std::string("drel-devsim ") + DREL_VERSION + "\n"},
+        {DREL_MKIMAGE_PATH, "--help", "Usage: drel-mkimage "},
+        {DREL_MKIMAGE_PATH, "--version", std::string("drel-mkimage ") + DREL_VERSION + "\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string label = c.program + " " + c.option;
+        Devsim run({c.option}, configHome_, c.program);
+        const auto deadline = Clock::now() + kPatience;
+        const std::string out = ReadToEnd(run.out(), deadline);
+        EXPECT_TRUE(out.starts_with(c.begins)) << label << ": " << out;
+        EXPECT_EQ(ReadToEnd(run.err(), deadline), "") << label;
+        EXPECT_EQ(run.WaitForExit(deadline), 0) << label;
+    }
+}
+
 }  // namespace

@@ -10,7 +10,7 @@
 namespace drel::devsim {
 
 const std::string_view kDevsimUsage =
-    "usage: drel-devsim [--as NAME] [option...]\n"
+    "Usage: drel-devsim [--as NAME] [option...]\n"
     "Simulates a boot monitor with the prompt FW> on a pseudo-terminal and prints its path.\n"
     "The monitor echoes what it receives. The line \"l NAME\" + CR loads an image: it prints\n"
     "\":F=NAME\" + CR LF and \"start download\" + CR LF, serves the 0x01/0x02 handshake, checks\n"
@@ -37,7 +37,8 @@ const std::string_view kDevsimUsage =
     "  --flood-random BYTES on each SIGUSR1 send BYTES random bytes (every value 0 to 255,\n"
     "                       from --seed) instead of text, then log the same summary line\n"
     "  --flood-baud BAUD    send the flood no faster than BAUD/10 bytes per second\n"
-    "  --help               show this help\n";
+    "  --help               show this help\n"
+    "  --version            show the version\n";
 
 namespace {
 
@@ -169,6 +170,8 @@ bool ParseDevsimOptions(int argc, char** argv, DevsimOptions& options, std::stri
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--no-header-request") {
             options.device.load.requestHeader = false;
         } else if (!ValueOption(argc, argv, i, options, error)) {

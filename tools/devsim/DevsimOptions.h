@@ -22,6 +22,7 @@ struct DevsimOptions {
 
     std::string portName;  // empty: publish nothing
     bool help = false;
+    bool version = false;
     DeviceOptions device;
     std::uint32_t paceBaud = 0;  // 0: input is taken as fast as it comes
     std::size_t maxChunk = 0;    // 0: output goes out as fast as the host takes it

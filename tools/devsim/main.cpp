@@ -96,6 +96,10 @@ int main(int argc, char** argv) {
         std::cout << kDevsimUsage;
         return 0;
     }
+    if (options.version) {
+        std::cout << "drel-devsim " DREL_VERSION "\n";
+        return 0;
+    }
     std::ofstream log;
     std::ofstream timing;
     if ((!options.logPath.empty() && !OpenOutput("log", options.logPath, log, error)) ||

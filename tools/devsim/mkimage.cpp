@@ -19,8 +19,8 @@ namespace {
 using drel::devsim::ImageShape;
 
 constexpr std::string_view kUsage =
-    "usage: drel-mkimage OUT --records N --size BYTES [option...]\n"
-    "       drel-mkimage OUT --sizes BYTES,BYTES,... [option...]\n"
+    "Usage: drel-mkimage OUT --records N --size BYTES [option...]\n"
+    "  or:  drel-mkimage OUT --sizes BYTES,BYTES,... [option...]\n"
     "Writes a BIN image to OUT: signature, image header, records whose data comes from a\n"
     "seed, and the end record. Records lie one after another in memory.\n"
     "  --records N       number of records, each of --size data bytes\n"
@@ -32,7 +32,8 @@ constexpr std::string_view kUsage =
     "  --bad-checksum R  write a wrong checksum for record R (counted from 1)\n"
     "  --image-length L  write L as the image length instead of the data byte count\n"
     "  --no-end-record   leave out the end record\n"
-    "  --help            show this help\n";
+    "  --help            show this help\n"
+    "  --version         show the version\n";
 
 struct Options {
     std::string out;
@@ -43,6 +44,7 @@ struct Options {
     bool sizesGiven = false;
     ImageShape shape;
     bool help = false;
+    bool version = false;
 };
 
 // A 32-bit number in decimal, or in hexadecimal after "0x"; nothing when `text` is not one.
@@ -151,6 +153,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.help = true;
             return true;
         }
+        if (arg == "--version") {
+            options.version = true;
+            return true;
+        }
         if (arg == "--no-end-record") {
             options.shape.endRecord = false;
         } else if (!arg.starts_with("-")) {
@@ -207,6 +213,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << kUsage;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "drel-mkimage " DREL_VERSION "\n";
         return 0;
     }
     if (!WriteImage(options, error)) {
