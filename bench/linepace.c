@@ -11,16 +11,17 @@
 // (discarding what is still on the line and in both terminals' queues):
 //
 //   stats near_bytes=N far_bytes=N first_near_s=T last_far_s=T acks=N naks=N cs=N cans=N
-//         turnaround_us_p50=X turnaround_us_p99=X late_us_max=X late_us_mean=X
+//         turnaround_us_p50=X turnaround_us_p99=X turnaround_us_mean=X
+//         far_turnaround_us_p50=X far_turnaround_us_mean=X late_us_max=X late_us_mean=X
 //
 // near_bytes / far_bytes: bytes carried from the near side and from the far side; first_near_s:
 // when the near side's first byte went onto the line; last_far_s: when the far side's last byte
 // arrived at the near side (seconds on the monotonic clock); acks, naks, cs, cans: how many ACK,
 // NAK, 'C' and CAN bytes the far side sent; turnaround: from the moment a byte from the far
 // side arrived at the near side to the near side's next byte on the line, whenever the near
-// side had been quiet; late: how long after its due time each byte was delivered (the relay's
-// own error). End of stdin ends the relay. Exits 0 then, 1 when a terminal fails and 2 on bad
-// usage, with one line on stderr.
+// side had been quiet (far_turnaround: the same for the far side); late: how long after its due
+// time each byte was delivered (the relay's own error). End of stdin ends the relay. Exits 0 then,
+// 1 when a terminal fails and 2 on bad usage, with one line on stderr.
 
 #define _GNU_SOURCE
 #include <errno.h>
@@ -62,12 +63,20 @@ struct direction {
     bool blocked;  // the last delivery found `to` full: wait until it takes bytes again
 };
 
-// What the far side answered, and the near side's turnarounds, since the last "stats".
+// How quickly one side answers: from a byte's arrival there to that side's next byte on the
+// line, whenever the side had been quiet.
+struct turnarounds {
+    int64_t last_arrival;  // 0 while the side has answered every arrival
+    double* samples_us;
+    size_t count;
+    double sum_us;
+};
+
+// What the far side answered, and both sides' turnarounds (indexed by the direction the
+// answer takes), since the last "stats".
 struct session {
     uint64_t acks, naks, cs, cans;
-    int64_t last_arrival_at_near;  // 0 while the near side has answered every arrival
-    double* turnarounds_us;
-    size_t turnaround_count;
+    struct turnarounds turns[2];
 };
 
 static struct direction g_line[2];
@@ -91,12 +100,13 @@ static bool take_in(struct direction* line, int index) {
         return errno == EAGAIN || errno == EINTR;
     }
     const int64_t now = now_ns();
-    if (index == kNearToFar && g_session.last_arrival_at_near != 0 &&
-        g_session.turnaround_count < kMaxSamples) {
-        g_session.turnarounds_us[g_session.turnaround_count++] =
-            (double)(now - g_session.last_arrival_at_near) / 1e3;
-        g_session.last_arrival_at_near = 0;
+    struct turnarounds* turns = &g_session.turns[index];
+    if (turns->last_arrival != 0 && turns->count < kMaxSamples) {
+        const double sample = (double)(now - turns->last_arrival) / 1e3;
+        turns->samples_us[turns->count++] = sample;
+        turns->sum_us += sample;
     }
+    turns->last_arrival = 0;
     if (line->first_read == 0 && got > 0) {
         line->first_read = now;
     }
@@ -144,8 +154,8 @@ static bool deliver(struct direction* line, int index) {
     }
     line->carried += (uint64_t)put;
     line->last_delivered = now;
-    if (index == kFarToNear && put > 0) {
-        g_session.last_arrival_at_near = now;
+    if (put > 0) {
+        g_session.turns[1 - index].last_arrival = now;
     }
     return true;
 }
@@ -171,7 +181,9 @@ static int compare_doubles(const void* a, const void* b) {
     return (x > y) - (x < y);
 }
 
-static double percentile(double* samples, size_t count, double fraction) {
+static double percentile(const struct turnarounds* turns, double fraction) {
+    double* samples = turns->samples_us;
+    const size_t count = turns->count;
     if (count == 0) {
         return 0;
     }
@@ -181,6 +193,10 @@ static double percentile(double* samples, size_t count, double fraction) {
 }
 
 // Prints the session's figures, then empties both lines and both terminals' queues.
+static double mean(const struct turnarounds* turns) {
+    return turns->count ? turns->sum_us / (double)turns->count : 0.0;
+}
+
 static void report_and_reset(int near_slave, int far_slave) {
     const struct direction* out = &g_line[kNearToFar];
     const struct direction* back = &g_line[kFarToNear];
@@ -190,13 +206,15 @@ static void report_and_reset(int near_slave, int far_slave) {
     printf(
         "stats near_bytes=%llu far_bytes=%llu first_near_s=%.6f last_far_s=%.6f acks=%llu "
         "naks=%llu cs=%llu cans=%llu turnaround_us_p50=%.1f turnaround_us_p99=%.1f "
+        "turnaround_us_mean=%.1f far_turnaround_us_p50=%.1f far_turnaround_us_mean=%.1f "
         "late_us_max=%.1f late_us_mean=%.1f\n",
         (unsigned long long)out->carried, (unsigned long long)back->carried,
         (double)out->first_read / 1e9, (double)back->last_delivered / 1e9,
         (unsigned long long)g_session.acks, (unsigned long long)g_session.naks,
         (unsigned long long)g_session.cs, (unsigned long long)g_session.cans,
-        percentile(g_session.turnarounds_us, g_session.turnaround_count, 0.5),
-        percentile(g_session.turnarounds_us, g_session.turnaround_count, 0.99),
+        percentile(&g_session.turns[kNearToFar], 0.5),
+        percentile(&g_session.turns[kNearToFar], 0.99), mean(&g_session.turns[kNearToFar]),
+        percentile(&g_session.turns[kFarToNear], 0.5), mean(&g_session.turns[kFarToNear]),
         (double)late_max / 1e3, delivered ? late_sum / (double)delivered / 1e3 : 0.0);
     fflush(stdout);
     for (int i = 0; i < 2; ++i) {
@@ -205,9 +223,10 @@ static void report_and_reset(int near_slave, int far_slave) {
         g_line[i].from = from;
         g_line[i].to = to;
     }
-    double* samples = g_session.turnarounds_us;
+    double* samples[2] = {g_session.turns[0].samples_us, g_session.turns[1].samples_us};
     memset(&g_session, 0, sizeof g_session);
-    g_session.turnarounds_us = samples;
+    g_session.turns[0].samples_us = samples[0];
+    g_session.turns[1].samples_us = samples[1];
     tcflush(near_slave, TCIOFLUSH);
     tcflush(far_slave, TCIOFLUSH);
 }
@@ -275,10 +294,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_char_ns = 10 * 1000000000LL / baud;
-    g_session.turnarounds_us = malloc(kMaxSamples * sizeof(double));
+    for (int i = 0; i < 2; ++i) {
+        g_session.turns[i].samples_us = malloc(kMaxSamples * sizeof(double));
+    }
     char near_path[128], far_path[128];
     int near_master, near_slave, far_master, far_slave;
-    if (g_session.turnarounds_us == NULL ||
+    if (g_session.turns[0].samples_us == NULL || g_session.turns[1].samples_us == NULL ||
         !open_end(&near_master, &near_slave, near_path, sizeof near_path) ||
         !open_end(&far_master, &far_slave, far_path, sizeof far_path)) {
         fprintf(stderr, "drel-bench-linepace: cannot make the terminals: %s\n", strerror(errno));
