@@ -26,7 +26,7 @@ PATIENCE_S = 20.0
 
 
 BENCH_TARGETS = ["drel-bench-run", "drel-bench-minihost", "drel-bench-pty", "drel-bench-fnvsum",
-                 "drel-devsim", "drel-mkimage", "drel-load"]
+                 "drel-devsim", "drel-mkimage", "drel-load", "drel-bench-linepace"]
 
 
 def build():
