@@ -29,8 +29,8 @@ constexpr int kRunSize = 80;
 // worth of them gather before it looks again: a USB adapter hands over what a slow line carried
 // every millisecond, and sixteen such boards would otherwise wake the machine sixteen thousand
 // times a second. Text then shows a few milliseconds later, well within a frame. Never while a
-// download runs or is about to, whose requests are answered at once, and never during a flood,
-// which the port could not hold for that long.
+// download or a file transfer runs or a download is about to, whose requests and answers are
+// acted on at once, and never during a flood, which the port could not hold for that long.
 constexpr int kTrickle = 1024;
 constexpr uint32_t kGatherMs = 16;
 
@@ -161,7 +161,9 @@ int ReceiveLoop(PortConnection& c) {
             continue;
         }
         rate.Took(drained.bytes, InputRate::Clock::now());
-        if (rate.Trickling() && c.downloading == 0 && !drained.workerStarted) {
+        const bool answerAtOnce =
+            c.downloading != 0 || c.transferring != 0 || drained.workerStarted;
+        if (rate.Trickling() && !answerAtOnce) {
             c.receiveLoopStopping.Wait(kGatherMs);
         }
     }

@@ -100,7 +100,7 @@ class TransferSender {
     // How long the answer to a NAK or 'C' that asks for a transfer, its data or the batch's end
     // waits: lrzsz's rb and rx empty their input just after asking, and drop a packet that comes
     // at once on a fast line.
-    static constexpr std::chrono::milliseconds kRequestSettle{50};
+    static constexpr std::chrono::milliseconds kRequestSettle{10};
     // CANs sent to stop the receiver; receivers stop on two or three in a row.
     static constexpr size_t kCancelLength = 5;
     // After the user's cancel, how long an answer is waited for: one that comes (the receiver
