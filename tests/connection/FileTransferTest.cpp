@@ -31,6 +31,9 @@ using Clock = std::chrono::steady_clock;
 using transfer::TransferProtocol;
 namespace fs = std::filesystem;
 
+// A 1K packet on the line: start byte, block number twice, 1024 bytes, CRC-16.
+constexpr uint64_t kLongPacket = 1029;
+
 // The program's connection on one end of a relayed line, a receiver on the other.
 class FileTransferTest : public testing::Test {
   protected:
@@ -59,6 +62,17 @@ class FileTransferTest : public testing::Test {
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
         return path.string();
+    }
+
+    // Sends `size` bytes with YMODEM to rb through a line that `spoiler` spoils; they must arrive
+    // whole.
+    void SendThroughSpoiledLine(test::PtyRelay::Spoiler spoiler, size_t size) {
+        ASSERT_NO_FATAL_FAILURE(Begin({"/usr/bin/rb", "-b"}, std::move(spoiler)));
+        const std::vector<uint8_t> bytes = drel::test::SeededBytes(size);
+        const std::string path = WriteSource("noisy.bin", bytes);
+        ASSERT_EQ(StartFileTransfer(c, TransferProtocol::Ymodem, path), "");
+        ASSERT_TRUE(WaitForTheEnd(300s)) << folder.LogTail();
+        EXPECT_EQ(test::ReadWholeFile(folder.In() / "noisy.bin"), bytes) << folder.LogTail();
     }
 
     // Waits until the transfer has ended, and then the receiver.
@@ -104,14 +118,13 @@ TEST_F(FileTransferTest, YmodemFileArrivesWholeAndTheTerminalSaysSo) {
     EXPECT_TRUE(Shows("YMODEM: sent image.bin, 102403 bytes")) << view.Text();
 }
 
-// A line that damages one packet in fifty: each damaged one goes again.
+// A line that damages one packet in fifty, or loses one: each such one goes again.
 TEST_F(FileTransferTest, DamagedPacketsAreSentAgain) {
-    ASSERT_NO_FATAL_FAILURE(Begin({"/usr/bin/rb", "-b"}, test::FlipOneByteIn(50 * 1029)));
-    const std::vector<uint8_t> bytes = drel::test::SeededBytes(300 * 1024);
-    const std::string path = WriteSource("noisy.bin", bytes);
-    ASSERT_EQ(StartFileTransfer(c, TransferProtocol::Ymodem, path), "");
-    ASSERT_TRUE(WaitForTheEnd(300s)) << folder.LogTail();
-    EXPECT_EQ(test::ReadWholeFile(folder.In() / "noisy.bin"), bytes) << folder.LogTail();
+    SendThroughSpoiledLine(test::FlipOneByteIn(50 * kLongPacket), 300 * 1024);
+}
+
+TEST_F(FileTransferTest, LostPacketsAreSentAgain) {
+    SendThroughSpoiledLine(test::DropOneStretchIn(50 * kLongPacket, kLongPacket), 150 * 1024);
 }
 
 TEST_F(FileTransferTest, TheUsersCancelStopsTheReceiver) {

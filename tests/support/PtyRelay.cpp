@@ -93,4 +93,17 @@ PtyRelay::Spoiler FlipOneByteIn(uint64_t interval) {
     };
 }
 
+PtyRelay::Spoiler DropOneStretchIn(uint64_t interval, uint64_t length) {
+    return [interval, length](std::string& piece, uint64_t offset) {
+        std::string kept;
+        for (size_t i = 0; i < piece.size(); ++i) {
+            const uint64_t at = (offset + i) % interval;
+            if (at < interval / 2 || at >= interval / 2 + length) {
+                kept += piece[i];
+            }
+        }
+        piece = std::move(kept);
+    };
+}
+
 }  // namespace drel::test

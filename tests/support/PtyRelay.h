@@ -55,4 +55,9 @@ class PtyRelay {
 // each such stretch): with `interval` about fifty packets, one packet in fifty arrives damaged.
 PtyRelay::Spoiler FlipOneByteIn(uint64_t interval);
 
+// A spoiler that drops `length` bytes in every `interval` bytes the program sends, from the
+// middle of each such stretch: with `length` a packet's size, one packet in interval/length is
+// lost on the way.
+PtyRelay::Spoiler DropOneStretchIn(uint64_t interval, uint64_t length);
+
 }  // namespace drel::test
