@@ -44,6 +44,15 @@ bool IsArrowKey(int key) {
     return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right;
 }
 
+// The button of a radio group that Tab stops on: the checked one, or the first.
+const QAbstractButton* GroupTabStop(const QButtonGroup& group) {
+    if (const QAbstractButton* checked = group.checkedButton()) {
+        return checked;
+    }
+    const QList<QAbstractButton*> buttons = group.buttons();
+    return buttons.isEmpty() ? nullptr : buttons.first();
+}
+
 Qt::FocusPolicy FocusPolicyFor(const DialogControl& item) {
     if (item.kind == ControlKind::StaticText || item.kind == ControlKind::GroupBox ||
         item.kind == ControlKind::Icon) {
@@ -57,8 +66,8 @@ Qt::FocusPolicy FocusPolicyFor(const DialogControl& item) {
 CDialog::CDialog(const DialogTemplate& dlgTemplate, QWidget* parent)
     : QDialog(parent), m_template(dlgTemplate) {
     ApplyWindowStyle();
-    // A button of a QButtonGroup that takes the focus makes itself the group's only Tab stop;
-    // the template decides which controls Tab reaches, so its policies are put back.
+    // Qt changes the focus policies of a QButtonGroup's buttons as they take the focus; the
+    // template and the checked buttons decide which controls Tab reaches, so they are put back.
     connect(qApp, &QApplication::focusChanged, this, [this] { RestoreFocusPolicies(); });
 }
 
@@ -231,6 +240,8 @@ QWidget* CDialog::CreateControl(const DialogControl& item, QButtonGroup*& radioG
             if (radioGroup == nullptr) {
                 radioGroup = new QButtonGroup(this);
                 m_radioGroups.push_back(radioGroup);
+                connect(radioGroup, &QButtonGroup::buttonToggled, this,
+                        [this] { RestoreFocusPolicies(); });
             }
             radioGroup->addButton(button);
             button->installEventFilter(this);
@@ -280,9 +291,17 @@ void CDialog::DestroyControls() {
     m_radioGroups.clear();
 }
 
+// A group of radio buttons that Tab reaches is one Tab stop, as on every desktop: its checked
+// button (the first while none is), and the arrow keys move within the group.
 void CDialog::RestoreFocusPolicies() {
     for (const Control& control : m_controls) {
-        control.widget->setFocusPolicy(FocusPolicyFor(*control.item));
+        Qt::FocusPolicy policy = FocusPolicyFor(*control.item);
+        const auto* button = qobject_cast<QAbstractButton*>(control.widget);
+        if (policy == Qt::StrongFocus && button != nullptr && button->group() != nullptr &&
+            button != GroupTabStop(*button->group())) {
+            policy = Qt::ClickFocus;
+        }
+        control.widget->setFocusPolicy(policy);
     }
 }
 

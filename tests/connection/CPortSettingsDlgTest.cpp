@@ -306,15 +306,14 @@ TEST(CPortSettingsDlg, OpensWithTheDefaultsTypedAndTheListsFilledInOrder) {
              });
 }
 
-TEST(CPortSettingsDlg, TabCyclesThroughTheTabStopsAndNeverReachesParityOrDataBits) {
+TEST(CPortSettingsDlg, TabStopsOncePerGroupAndNeverReachesParityOrDataBits) {
     CPortSettingsDlg dialog;
     std::vector<QWidget*> visited;
     std::vector<QWidget*> expected;
     RunModal([&] { return dialog.DoModal(); },
              [&](QWidget* window) {
-                 for (int id : {IDOK, IDCANCEL, IDC_PORT, IDC_BAUD, IDC_STOPBITS_1, IDC_STOPBITS_2,
-                                IDC_ECHO_YES, IDC_ECHO_NO, IDC_FLOW_NONE, IDC_FLOW_RTSCTS,
-                                IDC_FLOW_XONXOFF, IDOK}) {
+                 for (int id : {IDOK, IDCANCEL, IDC_PORT, IDC_BAUD, IDC_STOPBITS_1, IDC_ECHO_NO,
+                                IDC_FLOW_NONE, IDOK}) {
                      expected.push_back(Item(window, id));
                  }
                  // The mouse reaches the two groups; Tab still does not afterwards.
@@ -329,6 +328,26 @@ TEST(CPortSettingsDlg, TabCyclesThroughTheTabStopsAndNeverReachesParityOrDataBit
                  Click(Item(window, IDCANCEL));
              });
     EXPECT_EQ(visited, expected);
+}
+
+TEST(CPortSettingsDlg, ArrowKeysMoveWithinTheFlowGroupAndCheckWhatTheyReach) {
+    CPortSettingsDlg dialog;
+    std::vector<int> checked;
+    RunModal([&] { return dialog.DoModal(); },
+             [&](QWidget* window) {
+                 Item(window, IDC_FLOW_NONE)->setFocus();
+                 for (int step = 0; step < 3; ++step) {
+                     PressKey(Qt::Key_Down);
+                     for (int id : {IDC_FLOW_NONE, IDC_FLOW_RTSCTS, IDC_FLOW_XONXOFF}) {
+                         if (static_cast<QAbstractButton*>(Item(window, id))->isChecked() &&
+                             FocusedControl() == Item(window, id)) {
+                             checked.push_back(id);
+                         }
+                     }
+                 }
+                 Click(Item(window, IDCANCEL));
+             });
+    EXPECT_EQ(checked, (std::vector<int>{IDC_FLOW_RTSCTS, IDC_FLOW_XONXOFF, IDC_FLOW_NONE}));
 }
 
 // Each radio button sits inside the frame of its own group and no other.

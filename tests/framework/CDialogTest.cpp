@@ -376,18 +376,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, RadioArrows,
                                          ArrowWalk{IDC_B, Qt::Key_Right, {IDC_C}},
                                          ArrowWalk{IDC_X, Qt::Key_Down, {IDC_Y, IDC_X}}));
 
-TEST(CDialog, FirstTabStopHasTheFocusAndTabVisitsTheTabStopsInTemplateOrder) {
+TEST(CDialog, FirstTabStopHasTheFocusAndTabVisitsARadioGroupOnceOnItsCheckedButton) {
     TestDialog dialog;
     std::vector<QWidget*> visited;
     std::vector<QWidget*> expected;
     RunModal([&] { return dialog.DoModal(); },
              [&](QWidget* window) {
                  expected = {Item(window, IDOK),     Item(window, IDCANCEL), Item(window, IDC_NAME),
-                             Item(window, IDC_LIST), Item(window, IDC_A),    Item(window, IDC_B),
-                             Item(window, IDC_C),    Item(window, IDOK)};
+                             Item(window, IDC_LIST), Item(window, IDC_B),    Item(window, IDOK)};
                  EXPECT_EQ(FocusedControl(), Item(window, IDOK));
-                 // Clicks that focus radio buttons leave the Tab stops as they were.
-                 Click(Item(window, IDC_A));
+                 // The checked button is the group's stop; a group without Tab stops stays out.
+                 Click(Item(window, IDC_B));
                  Click(Item(window, IDC_Y));
                  Item(window, IDOK)->setFocus();
                  visited.push_back(FocusedControl());
@@ -395,6 +394,10 @@ TEST(CDialog, FirstTabStopHasTheFocusAndTabVisitsTheTabStopsInTemplateOrder) {
                      PressKey(Qt::Key_Tab);
                      visited.push_back(FocusedControl());
                  }
+                 // Shift+Tab comes back to the same button.
+                 PressKey(Qt::Key_Backtab);
+                 visited.push_back(FocusedControl());
+                 expected.push_back(Item(window, IDC_B));
                  Click(Item(window, IDCANCEL));
              });
     EXPECT_EQ(visited, expected);
