@@ -1,13 +1,17 @@
 #include "connection/TransferEchoFilter.h"
 
+#include "transfer/XmodemPacket.h"
+
 namespace drel {
 
 namespace {
 
-constexpr uint8_t kAck = 0x06;
+using transfer::kAck;
+using transfer::kCan;
+using transfer::kCrcRequest;
+using transfer::kNak;
+
 constexpr uint8_t kBackspace = 0x08;
-constexpr uint8_t kNak = 0x15;
-constexpr uint8_t kCan = 0x18;
 
 }  // namespace
 
@@ -30,7 +34,7 @@ bool TransferEchoFilter::Shows(uint8_t byte, bool transferring) {
         owedBackspaces_ += transferring ? 1 : 0;
         return !transferring;
     }
-    if (transferring && (byte == kAck || byte == kNak || byte == 'C')) {
+    if (transferring && (byte == kAck || byte == kNak || byte == kCrcRequest)) {
         return false;
     }
     // The backspaces follow the CANs at once; after anything else they are the board's own.
