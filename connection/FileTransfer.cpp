@@ -2,13 +2,14 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/PortReadWrite.h"
-#include "connection/ProgressText.h"
+#include "connection/StatusProgress.h"
 #include "transfer/DiskFile.h"
 
 namespace drel {
@@ -19,9 +20,6 @@ using transfer::TransferProtocol;
 using transfer::TransferResult;
 using transfer::TransferSender;
 using Clock = TransferSender::Clock;
-
-// The status bar's progress is redrawn at most this often.
-constexpr std::chrono::milliseconds kProgressInterval{100};
 
 const char* ReasonText(TransferResult result) {
     switch (result) {
@@ -56,8 +54,9 @@ class TransferRun {
           sender_(protocol, std::move(file), *source_) {}
 
     void Run() {
-        startedAt_ = Clock::now();
-        sender_.Start(startedAt_);
+        const Clock::time_point start = Clock::now();
+        status_.emplace(c_.ui, ProtocolName(protocol_), name_, sender_.Progress().total, start);
+        sender_.Start(start);
         bool portGone = false;
         std::vector<uint8_t> bytes;
         while (!sender_.Done() && !portGone) {
@@ -98,14 +97,7 @@ class TransferRun {
             observer->Progressed(progress.acknowledged, progress.total);
             return;
         }
-        const auto now = Clock::now();
-        if (now - lastShown_ < kProgressInterval) {
-            return;
-        }
-        lastShown_ = now;
-        const double seconds = std::chrono::duration<double>(now - startedAt_).count();
-        c_.ui.ShowStatus(std::string(ProtocolName(protocol_)) + " " +
-                         ProgressText({name_, progress.acknowledged, progress.total, seconds}));
+        status_->Show(progress.acknowledged, Clock::now());
     }
 
     // Says how it went (to the observer, in the terminal and the status bar) unless the
@@ -135,8 +127,7 @@ class TransferRun {
     const std::string name_;
     std::unique_ptr<transfer::DiskFile> source_;
     TransferSender sender_;
-    Clock::time_point startedAt_{};
-    Clock::time_point lastShown_{};
+    std::optional<StatusProgress> status_;  // from the start of Run
 };
 
 }  // namespace

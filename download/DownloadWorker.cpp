@@ -4,11 +4,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 #include "connection/ConnectionDisplay.h"
 #include "connection/PortReadWrite.h"
+#include "connection/ProgressText.h"
+#include "connection/StatusProgress.h"
 #include "download/BinImageReader.h"
 #include "download/ImagePermission.h"
 
@@ -25,10 +29,12 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// What has gone to the device so far, for the connection's observer.
+// What has gone to the device so far, for the connection's observer or the status bar.
 struct Tally {
     uint64_t bytes = 0;
     uint32_t records = 0;
+    std::string name;                      // the file's base name
+    std::optional<StatusProgress> status;  // without an observer, once the file is open
 };
 
 // Shows a progress mark in the terminal. An observer shows progress its own way, and the
@@ -41,15 +47,24 @@ void Show(PortConnection& c, const char* mark) {
                  static_cast<int>(std::char_traits<char>::length(mark)));
 }
 
-void ReportSent(PortConnection& c, const Tally& tally) {
+void ReportSent(PortConnection& c, Tally& tally) {
     if (DownloadObserver* observer = c.downloadObserver.load()) {
         observer->Sent(tally.bytes, tally.records);
+    } else if (tally.status) {
+        tally.status->Show(tally.bytes, StatusProgress::Clock::now());
     }
 }
 
-void ReportEnd(PortConnection& c, DownloadResult result) {
+// The status bar keeps a load's outcome in a few words; a failure has had its message box.
+void ReportEnd(PortConnection& c, const Tally& tally, DownloadResult result) {
     if (DownloadObserver* observer = c.downloadObserver.load()) {
         observer->Ended(result);
+    } else if (tally.status) {
+        const double seconds = tally.status->Seconds(StatusProgress::Clock::now());
+        c.ui.ShowStatus(result == DownloadResult::Loaded
+                            ? c.portName + " loaded " + tally.name + ", " +
+                                  std::to_string(tally.bytes) + " bytes in " + DurationText(seconds)
+                            : std::string());
     }
 }
 
@@ -59,20 +74,26 @@ uint64_t FileSize(std::FILE* file) {
     return fstat(fileno(file), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
 }
 
-void ReportStart(PortConnection& c, const std::string& imageName, std::FILE* file) {
+void ReportStart(PortConnection& c, Tally& tally, const std::string& imageName, std::FILE* file) {
+    const uint64_t size = file != nullptr ? FileSize(file) : 0;
+    tally.name = std::filesystem::path(imageName).filename().string();
     if (DownloadObserver* observer = c.downloadObserver.load()) {
-        observer->Started(imageName, file != nullptr ? FileSize(file) : 0);
+        observer->Started(imageName, size);
+    } else if (file != nullptr) {
+        tally.status.emplace(c.ui, c.portName + " loading", tally.name, size,
+                             StatusProgress::Clock::now());
     }
 }
 
 // Ends the transfer; a message, when given, is shown first and `downloading` cleared only once
 // the user has dismissed it, so request bytes that arrive meanwhile are not taken for text.
-int End(PortConnection& c, int exitCode, DownloadResult result, const std::string& phrase = {}) {
+int End(PortConnection& c, const Tally& tally, int exitCode, DownloadResult result,
+        const std::string& phrase = {}) {
     if (!phrase.empty()) {
         c.ui.MessageBox(c.portName + phrase);
     }
     c.downloading = 0;
-    ReportEnd(c, result);
+    ReportEnd(c, tally, result);
     return exitCode;
 }
 
@@ -103,16 +124,16 @@ int SendRecords(PortConnection& c, BinImageReader& image, Tally& tally) {
     for (;;) {
         bool timedOut = false;
         if (!AwaitRequest(c, *c.recordRequest, c.downloadOptions.recordTimeoutMs, timedOut)) {
-            return timedOut ? End(c, 0, DownloadResult::NoRecordRequest,
+            return timedOut ? End(c, tally, 0, DownloadResult::NoRecordRequest,
                                   " Request record 60 seconds time out")
-                            : End(c, 0, DownloadResult::Stopped);
+                            : End(c, tally, 0, DownloadResult::Stopped);
         }
         ImageRecord record;
         switch (image.ReadRecord(record)) {
             case BinImageReader::Status::Incomplete:
-                return End(c, 1, DownloadResult::Incomplete, " image file is incomplete");
+                return End(c, tally, 1, DownloadResult::Incomplete, " image file is incomplete");
             case BinImageReader::Status::NoMemory:
-                return End(c, 0, DownloadResult::NoMemory, " can't allocation memory");
+                return End(c, tally, 0, DownloadResult::NoMemory, " can't allocation memory");
             case BinImageReader::Status::Ok:
                 break;
         }
@@ -123,14 +144,14 @@ int SendRecords(PortConnection& c, BinImageReader& image, Tally& tally) {
             const bool sent = Send(c, record.header, kRecordHeaderSize);
             tally.bytes += sent ? kRecordHeaderSize : 0;
             ReportSent(c, tally);
-            ReportEnd(c, sent ? DownloadResult::Loaded : DownloadResult::Stopped);
+            ReportEnd(c, tally, sent ? DownloadResult::Loaded : DownloadResult::Stopped);
             return 1;
         }
         if (!Send(c, record.header, kRecordHeaderSize)) {
-            return End(c, 0, DownloadResult::Stopped);
+            return End(c, tally, 0, DownloadResult::Stopped);
         }
         if (!SendInPieces(c, record.data.get(), record.length)) {
-            return End(c, 0, DownloadResult::Stopped);
+            return End(c, tally, 0, DownloadResult::Stopped);
         }
         tally.bytes += kRecordHeaderSize + uint64_t{record.length};
         ++tally.records;
@@ -144,30 +165,32 @@ int SendRecords(PortConnection& c, BinImageReader& image, Tally& tally) {
 
 int DownloadWorker(PortConnection& c, const std::string& imageName) {
     c.downloading = 1;
+    Tally tally;
     if (const std::string refusal = WhyImageRefused(c, imageName); !refusal.empty()) {
-        ReportStart(c, imageName, nullptr);
-        return End(c, 0, DownloadResult::Refused, refusal);
+        ReportStart(c, tally, imageName, nullptr);
+        return End(c, tally, 0, DownloadResult::Refused, refusal);
     }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(imageName.c_str(), "rb"));
-    ReportStart(c, imageName, file.get());
+    ReportStart(c, tally, imageName, file.get());
     if (!file) {
-        return End(c, 0, DownloadResult::CannotOpen, " can not open image file " + imageName);
+        return End(c, tally, 0, DownloadResult::CannotOpen,
+                   " can not open image file " + imageName);
     }
     BinImageReader image(file.get(), c.downloadOptions.allocateRecord);
     uint8_t head[kImageHeaderSize];
     if (!image.ReadExact(head, kSignatureSize)) {
-        return End(c, 1, DownloadResult::Incomplete, " image file is incomplete");
+        return End(c, tally, 1, DownloadResult::Incomplete, " image file is incomplete");
     }
-    Tally tally;
     tally.bytes += Send(c, head, kSignatureSize) ? kSignatureSize : 0;  // "S" shows even so
     Show(c, "S");
     bool timedOut = false;
     if (!AwaitRequest(c, *c.headerRequest, c.downloadOptions.headerTimeoutMs, timedOut)) {
-        return timedOut ? End(c, 0, DownloadResult::NoHeaderRequest, " Request header time out")
-                        : End(c, 0, DownloadResult::Stopped);
+        return timedOut
+                   ? End(c, tally, 0, DownloadResult::NoHeaderRequest, " Request header time out")
+                   : End(c, tally, 0, DownloadResult::Stopped);
     }
     if (!image.ReadExact(head, kImageHeaderSize)) {
-        return End(c, 1, DownloadResult::Incomplete, " image file is incomplete");
+        return End(c, tally, 1, DownloadResult::Incomplete, " image file is incomplete");
     }
     tally.bytes += Send(c, head, kImageHeaderSize) ? kImageHeaderSize : 0;
     ReportSent(c, tally);

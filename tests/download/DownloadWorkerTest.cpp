@@ -138,6 +138,31 @@ TEST(DownloadWorkerTest, FortyRecordsShowSHThirtyNineStarsALineBreakAndOneStar) 
     EXPECT_TRUE(t.Boxes().empty());
 }
 
+// Beside the marks, the status bar shows how far the load has come, and then its outcome.
+TEST(DownloadWorkerTest, StatusBarFollowsALoadAndSaysHowItEnded) {
+    Transfer t;
+    const std::string image = Image(std::vector<uint32_t>(3, 1000));
+    ASSERT_TRUE(t.Announce(t.WriteFile(image)));
+    ServeAll(t, 3, std::vector<int>(3, 1));
+    ASSERT_TRUE(t.WaitUntilEnded());
+    ASSERT_TRUE(Transfer::WaitUntil([&] { return t.ui.Statuses().size() >= 2; }));
+    const std::vector<std::string> statuses = t.ui.Statuses();
+    EXPECT_EQ(
+        statuses.front().rfind(
+            "COM5 loading image.bin    0 %  15 of " + std::to_string(image.size()) + " bytes  ", 0),
+        0u)
+        << statuses.front();
+    EXPECT_EQ(statuses.back().rfind(
+                  "COM5 loaded image.bin, " + std::to_string(image.size()) + " bytes in 0:", 0),
+              0u)
+        << statuses.back();
+
+    // A failure has its message box, and the status bar goes back to its idle text.
+    ASSERT_TRUE(t.Announce(t.WriteFile(image), t.device.CallCount("WriteFile") + 1));
+    ASSERT_TRUE(t.ui.WaitForBoxes(1));
+    ASSERT_TRUE(Transfer::WaitUntil([&] { return t.ui.Statuses().back().empty(); }));
+}
+
 // Data goes in pieces of at most 4096 bytes, and the end record's header ends the transfer
 // without another request being awaited.
 TEST(DownloadWorkerTest, RecordsGoOutInPiecesOfAtMost4096Bytes) {

@@ -54,6 +54,16 @@ void RecordingUserInterface::WaitServingRequests(platform::Event& done) {
                 [&] { done.Wait(platform::INFINITE); });
 }
 
+void RecordingUserInterface::ShowStatus(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    statuses_.push_back(text);
+}
+
+std::vector<std::string> RecordingUserInterface::Statuses() const {
+    std::lock_guard lock(mutex_);
+    return statuses_;
+}
+
 std::vector<RecordingUserInterface::Box> RecordingUserInterface::Boxes() const {
     std::lock_guard lock(mutex_);
     return boxes_;

@@ -59,16 +59,20 @@ class RecordingUserInterface : public UserInterface {
 
     void MessageBox(const std::string& text, const std::string& caption, Icon icon) override;
     void WaitServingRequests(platform::Event& done) override;
+    void ShowStatus(const std::string& text) override;
 
     void HoldBoxes(bool hold);
 
     std::vector<Box> Boxes() const;
     bool WaitForBoxes(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // The status bar's texts, in order ("" for the idle text).
+    std::vector<std::string> Statuses() const;
 
   private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Box> boxes_;
+    std::vector<std::string> statuses_;
     bool holdBoxes_ = false;
 };
 
