@@ -1,6 +1,7 @@
 #include "framework/CComboBox.h"
 
 #include <QAbstractItemView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 
@@ -77,6 +78,17 @@ void CComboBox::SetWindowText(const std::string& text) {
     }
     setCurrentIndex(-1);
     setEditText(QString::fromLocal8Bit(text));
+}
+
+void CComboBox::keyPressEvent(QKeyEvent* event) {
+    const bool step = (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) &&
+                      (event->modifiers() & Qt::AltModifier) == 0;
+    if (step && isEditable() && currentIndex() < 0) {
+        if (const int named = findText(currentText(), Qt::MatchFixedString); named >= 0) {
+            setCurrentIndex(named);
+        }
+    }
+    QComboBox::keyPressEvent(event);
 }
 
 }  // namespace drel

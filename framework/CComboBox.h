@@ -5,6 +5,8 @@
 // the field before the list is filled stays as it was.
 
 #include <QComboBox>
+
+class QKeyEvent;
 #include <cstdint>
 #include <string>
 
@@ -35,6 +37,11 @@ class CComboBox : public QComboBox {
 
     // Puts `text` into the edit field; the selection is cleared. No effect without an edit field.
     void SetWindowText(const std::string& text);
+
+  protected:
+    // Up and Down step from the entry the edit field names, when it names one and none is
+    // selected: from a typed "115200", Down reaches the entry after it, not "115200" itself.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace drel

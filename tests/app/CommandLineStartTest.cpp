@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/DrelAppFixture.h"
+#include "app/LineOnDevice.h"
 #include "devsim/DevsimProcess.h"
 #include "framework/CMDIChildWnd.h"
 #include "platform/SerialDevices.h"
@@ -32,32 +33,6 @@ using devsim::test::Devsim;
 using devsim::test::kPatience;
 
 const QStringList kMenusWithoutTerminal = {"&File", "&View", "&Help"};
-
-// The line as the port has set it up, seen from the device's side of the pseudo-terminal. The
-// kernel keeps a pseudo-terminal at eight data bits without parity whatever it is asked for
-// (though it keeps the odd-parity bit), so the data bits and parity show in the title only.
-struct LineOnDevice {
-    speed_t speed;
-    bool oddParity;
-    bool twoStopBits;
-    bool rtsCts;
-    bool xonXoff;  // both directions
-
-    bool operator==(const LineOnDevice&) const = default;
-};
-
-void PrintTo(const LineOnDevice& line, std::ostream* os) {
-    *os << "speed code " << line.speed << (line.oddParity ? ", odd parity" : "")
-        << (line.twoStopBits ? ", two stop bits" : "") << (line.rtsCts ? ", RTS/CTS" : "")
-        << (line.xonXoff ? ", Xon/Xoff" : "");
-}
-
-LineOnDevice LineOf(PseudoTerminal& pty) {
-    termios tio{};
-    EXPECT_EQ(tcgetattr(pty.SlaveFd(), &tio), 0);
-    return {cfgetospeed(&tio), (tio.c_cflag & PARODD) != 0, (tio.c_cflag & CSTOPB) != 0,
-            (tio.c_cflag & CRTSCTS) != 0, (tio.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF)};
-}
 
 struct PortStart {
     const char* name;

@@ -193,6 +193,31 @@ TEST(CDialog, EnterInAComboBoxDoesNotAddTheTypedTextToItsList) {
     EXPECT_EQ(dialog.m_list, "Delta");
 }
 
+// Down and Up step from the entry whose text stands in the field, typed or loaded; from a text
+// no entry has, Down takes the first entry.
+TEST(CDialog, ComboArrowsStepFromTheEntryTheFieldNames) {
+    const struct {
+        const char* text;
+        Qt::Key key;
+        const char* reached;
+    } cases[] = {
+        {"115200", Qt::Key_Down, "57600"},
+        {"57600", Qt::Key_Up, "115200"},
+        {"9600", Qt::Key_Down, "115200"},
+    };
+    for (const auto& c : cases) {
+        CComboBox combo(CBS_DROPDOWN);
+        combo.SetWindowText(c.text);
+        for (const char* rate : {"115200", "57600", "38400"}) {
+            combo.AddString(rate);
+        }
+        combo.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+        QTest::keyClick(&combo, c.key);
+        EXPECT_EQ(combo.GetWindowText(), c.reached) << c.text;
+    }
+}
+
 // An entry's description shows beside it in the list, which opens wide enough for it, and
 // picking the entry puts only its text into the field.
 TEST(CDialog, ComboListShowsDescriptionsAndPickingTakesOnlyTheText) {
