@@ -1,8 +1,14 @@
 #include "app/CMainFrame.h"
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+
 #include "app/CDrelApp.h"
 #include "app/DownloadNamesSettings.h"
+#include "app/MainWindowSettings.h"
 #include "resources/resource.h"
+#include "terminal/CDrelView.h"
 
 namespace drel {
 
@@ -33,6 +39,7 @@ int CMainFrame::OnCreate() {
     EnableDocking(CBRS_ALIGN_ANY);
     DockControlBar(&m_wndToolBar);
     CDrelApp& app = DrelApp();
+    RestoreMainWindow(app, *this, DefaultSize());
     LoadDownloadNames(app, app);
     return 0;
 }
@@ -40,7 +47,19 @@ int CMainFrame::OnCreate() {
 void CMainFrame::OnClose() {
     CDrelApp& app = DrelApp();
     SaveDownloadNames(app, app);
+    SaveMainWindow(app, *this);
     CMDIFrameWnd::OnClose();
+}
+
+QSize CMainFrame::DefaultSize() const {
+    // A terminal window as the MDI area would open it, never shown.
+    QMdiSubWindow probe;
+    probe.setWidget(new CDrelView);
+    const QSize terminal = probe.sizeHint();
+    // The menu bar, the bars and whatever else the window puts around its MDI area.
+    const QSize around = sizeHint() - GetMdiArea()->sizeHint();
+    const QSize size = terminal + terminal / 4 + around.expandedTo(QSize(0, 0));
+    return size.boundedTo(screen()->availableGeometry().size());
 }
 
 }  // namespace drel

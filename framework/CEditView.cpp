@@ -3,12 +3,15 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "framework/CArchive.h"
@@ -99,6 +102,22 @@ const MessageMap* CEditView::GetMessageMap() const {
                                  MapCommand(ID_EDIT_PASTE, &CEditView::OnEditPaste),
                                  MapUpdateUI(ID_EDIT_PASTE, &CEditView::OnUpdateEditPaste)});
     return &map;
+}
+
+QSize CEditView::SizeForText(int columns, int lines) const {
+    // The editor lays text out in fractional metrics, rounded ones may be a little larger; the
+    // text fits in either.
+    const QFont& font = m_pEdit->font();
+    const QString row(columns, u'M');
+    const qreal textWidth = std::max(QFontMetricsF(font).horizontalAdvance(row),
+                                     qreal(QFontMetrics(font).horizontalAdvance(row)));
+    const qreal lineHeight =
+        std::max(QFontMetricsF(font).lineSpacing(), qreal(QFontMetrics(font).lineSpacing()));
+    const int margin = static_cast<int>(std::ceil(m_pEdit->document()->documentMargin()));
+    const int frame = m_pEdit->frameWidth();
+    const int width = static_cast<int>(std::ceil(textWidth)) + m_pEdit->cursorWidth() +
+                      2 * (margin + frame) + m_pEdit->verticalScrollBar()->sizeHint().width();
+    return {width, static_cast<int>(std::ceil(lines * lineHeight)) + 2 * (margin + frame)};
 }
 
 QPlainTextEdit& CEditView::GetEditCtrl() const {

@@ -15,6 +15,7 @@
 // long lines wrapped, as many lines per page as fit.
 
 #include <QPoint>
+#include <QSize>
 #include <string>
 
 #include "framework/CView.h"
@@ -66,6 +67,10 @@ class CEditView : public CView {
     virtual void OnChar(unsigned ch, unsigned repeat, unsigned flags);
     // A left double click at `point`; `flags` holds MK_* bits. The base selects the word.
     virtual void OnLButtonDblClk(unsigned flags, const QPoint& point);
+
+    // The size that shows `columns` × `lines` characters of the view's font without scrolling,
+    // with room for the vertical scroll bar. User-interface thread.
+    QSize SizeForText(int columns, int lines) const;
 
     // Printing: the page layout is made on the job's first page.
     void OnPrepareDC(QPainter* painter, CPrintInfo* pInfo) override;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenu>
+#include <QResizeEvent>
 #include <algorithm>
 
 #include "framework/CDocument.h"
@@ -66,13 +67,41 @@ bool CMDIChildWnd::LoadFrame(int nIDResource, uint32_t style, CMDIFrameWnd* pare
     if (cs.cx > 0 && cs.cy > 0) {
         resize(cs.cx, cs.cy);
     } else {
-        // Without a size of its own a window takes three quarters of the MDI area, as the
-        // desktop's default placement does, rather than the small size of an empty editor.
-        const QSize area = parent->GetMdiArea()->viewport()->size();
-        resize(std::max(area.width() * 3 / 4, kMinimumSize.width()),
-               std::max(area.height() * 3 / 4, kMinimumSize.height()));
+        m_bFitsArea = true;
+        QWidget* area = parent->GetMdiArea()->viewport();
+        FitToArea(parent->isVisible() ? area->size() : QSize());
     }
     return OnCreate() != -1;
+}
+
+void CMDIChildWnd::FitToArea(const QSize& area) {
+    if (!m_bFitsArea) {
+        return;
+    }
+    QSize size = sizeHint();
+    if (area.isValid()) {
+        size = size.boundedTo(area);
+    }
+    m_fittedSize = size.expandedTo(kMinimumSize);
+    resize(m_fittedSize);
+    if (!area.isValid()) {
+        return;
+    }
+    // Moved only when it sticks out: a frame never moved is placed by the area when it shows.
+    const QPoint inside(std::clamp(x(), 0, std::max(0, area.width() - m_fittedSize.width())),
+                        std::clamp(y(), 0, std::max(0, area.height() - m_fittedSize.height())));
+    if (inside != pos()) {
+        move(inside);
+    }
+}
+
+void CMDIChildWnd::resizeEvent(QResizeEvent* event) {
+    // A size the frame did not give itself (the user's, a maximize, tiling) is the frame's own
+    // from now on.
+    if (event->size() != m_fittedSize) {
+        m_bFitsArea = false;
+    }
+    QMdiSubWindow::resizeEvent(event);
 }
 
 void CMDIChildWnd::MDIActivate() {

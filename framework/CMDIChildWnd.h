@@ -4,6 +4,10 @@
 //
 // The document template creates it (LoadFrame) with its view inside the main frame's MDI area.
 // Its title is its document's title, with ":1", ":2" ... when the document has several windows.
+// A frame given no size of its own takes its view's preferred size (the view's size hint and the
+// frame around it), no larger than the MDI area and no smaller than a minimum, and keeps fitting
+// the area as it changes until anyone else sizes it: an area whose window is not shown yet has
+// no size of its own, and a maximized main window reaches its size only after it is shown.
 // The close box (and Ctrl+F4) arrive at OnClose: the document may refuse (CanCloseFrame); the
 // document's last window closes the document (OnCloseDocument), any other window just goes.
 // User-interface thread only.
@@ -31,7 +35,8 @@ class CMDIChildWnd : public QMdiSubWindow, public CFrameWnd {
     ~CMDIChildWnd() override;
 
     // Creates the frame, hidden, inside `parent`'s MDI area, with resource `nIDResource`'s icon
-    // and menu, and a view made by `context` attached to its document. False when
+    // and menu, and a view made by `context` attached to its document, sized as the class
+    // comment says unless PreCreateWindow gives it a size. False when
     // PreCreateWindow (of the frame or the view) or OnCreate refuse; DestroyWindow then
     // discards the frame.
     virtual bool LoadFrame(int nIDResource, uint32_t style, CMDIFrameWnd* parent,
@@ -58,14 +63,22 @@ class CMDIChildWnd : public QMdiSubWindow, public CFrameWnd {
     void DestroyWindow();
     bool IsDestroying() const { return m_bDestroying; }
 
+    // Fits a frame that still has the size it gave itself to an MDI area of `area` (see the
+    // class comment); an invalid `area` leaves the preferred size unbounded. Does nothing once
+    // anyone else has sized the frame.
+    void FitToArea(const QSize& area);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     friend class CMDIFrameWnd;
 
     CMDIFrameWnd* m_pMDIFrame = nullptr;
     bool m_bDestroying = false;
+    bool m_bFitsArea = false;  // the frame still has the size FitToArea gave it
+    QSize m_fittedSize;
 };
 
 }  // namespace drel

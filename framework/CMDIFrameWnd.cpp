@@ -126,6 +126,7 @@ bool CMDIFrameWnd::LoadFrame(int nIDResource, uint32_t style) {
     setCentralWidget(m_pMdiArea);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this,
             [this](QMdiSubWindow* window) { OnSubWindowActivated(window); });
+    m_pMdiArea->viewport()->installEventFilter(this);
 
     if (OnCreate() == -1) {
         return false;
@@ -518,6 +519,18 @@ bool CMDIFrameWnd::event(QEvent* event) {
         return true;
     }
     return QMainWindow::event(event);
+}
+
+// The child frames that still have the size they gave themselves follow the area's size.
+bool CMDIFrameWnd::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && m_pMdiArea != nullptr &&
+        watched == m_pMdiArea->viewport()) {
+        const QSize area = m_pMdiArea->viewport()->size();
+        for (CMDIChildWnd* child : m_children) {
+            child->FitToArea(area);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMDIFrameWnd::closeEvent(QCloseEvent* event) {

@@ -110,6 +110,7 @@ class CMDIFrameWnd : public QMainWindow, public CFrameWnd {
   protected:
     const MessageMap* GetMessageMap() const override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:

@@ -16,6 +16,13 @@
 
 namespace drel {
 
+namespace {
+
+constexpr int kScreenColumns = 80;
+constexpr int kScreenLines = 24;
+
+}  // namespace
+
 CDrelView::CDrelView() : m_pHex(new HexView(this)) {
     m_pHex->setFont(GetEditCtrl().font());
     m_pHex->SetKeyReceiver(&GetEditCtrl());
@@ -32,6 +39,10 @@ CDrelView::~CDrelView() {
         ReleaseOutputView(*c, this);
     }
     FrameClock::Forget(this);
+}
+
+QSize CDrelView::sizeHint() const {
+    return SizeForText(kScreenColumns, kScreenLines);
 }
 
 PortConnection* CDrelView::Connection() const {

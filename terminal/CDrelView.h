@@ -66,6 +66,10 @@ class CDrelView : public CEditView, public OutputView {
     HexView& GetHexView() const { return *m_pHex; }
     bool IsHexShown() const;
 
+    // The size of the classic terminal screen, 80 columns by 24 lines of the view's font: the
+    // size a new terminal window opens at when there is room for it.
+    QSize sizeHint() const override;
+
   protected:
     const MessageMap* GetMessageMap() const override;
 
