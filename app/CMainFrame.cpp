@@ -39,7 +39,10 @@ int CMainFrame::OnCreate() {
     EnableDocking(CBRS_ALIGN_ANY);
     DockControlBar(&m_wndToolBar);
     CDrelApp& app = DrelApp();
-    RestoreMainWindow(app, *this, DefaultSize());
+    // The default size is measured on a terminal view made for the purpose: only when needed.
+    if (!RestoreMainWindow(app, *this)) {
+        resize(DefaultSize());
+    }
     LoadDownloadNames(app, app);
     return 0;
 }

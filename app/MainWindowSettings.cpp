@@ -1,7 +1,6 @@
 #include "app/MainWindowSettings.h"
 
 #include <QSettings>
-#include <QSize>
 #include <QWidget>
 #include <memory>
 
@@ -25,7 +24,7 @@ constexpr BarValue kBars[] = {{AFX_IDW_TOOLBAR, "ToolBar"}, {AFX_IDW_STATUS_BAR,
 
 }  // namespace
 
-bool RestoreMainWindow(const CWinApp& app, CMDIFrameWnd& frame, const QSize& defaultSize) {
+bool RestoreMainWindow(const CWinApp& app, CMDIFrameWnd& frame) {
     const std::unique_ptr<QSettings> store = app.OpenSettings();
     store->beginGroup(kGroup);
     for (const BarValue& bar : kBars) {
@@ -39,11 +38,8 @@ bool RestoreMainWindow(const CWinApp& app, CMDIFrameWnd& frame, const QSize& def
         // restoreGeometry checks the record's head and keeps the window on a screen, but reads
         // past the end of a cut record without noticing; every record it writes has the same
         // length.
-        if (record.size() == frame.saveGeometry().size() && frame.restoreGeometry(record)) {
-            return true;
-        }
+        return record.size() == frame.saveGeometry().size() && frame.restoreGeometry(record);
     }
-    frame.resize(defaultSize);
     return false;
 }
 
